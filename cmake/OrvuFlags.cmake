@@ -1,0 +1,31 @@
+# Compiler flags shared by every target, and the per-level kernel flags.
+
+add_compile_options(-Wall -Wextra -ffp-contract=off -fno-strict-aliasing)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "i[3-6]86" OR CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # 32-bit x86: keep scalar floating point in SSE registers, as the kernels expect.
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
+if(ORVU_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Instruction-set flags of each kernel level. A kernel source is compiled with
+# the flags of its own level only (never -march=native), so results do not
+# depend on the build machine.
+set(ORVU_ISA_FLAGS_A0 "")
+set(ORVU_ISA_FLAGS_A2 "-msse2")
+set(ORVU_ISA_FLAGS_A3 "-msse3")
+set(ORVU_ISA_FLAGS_A4 "-mssse3")
+set(ORVU_ISA_FLAGS_A5 "-msse4.1")
+
+# orvu_level_sources(<target> <level> <files...>): adds the files to the target,
+# compiled with the flags of <level> (A0, A2, A3, A4 or A5) and ORVU_LEVEL_<level>
+# defined.
+function(orvu_level_sources target level)
+  target_sources(${target} PRIVATE ${ARGN})
+  set_source_files_properties(${ARGN} TARGET_DIRECTORY ${target} PROPERTIES
+    COMPILE_OPTIONS "${ORVU_ISA_FLAGS_${level}}"
+    COMPILE_DEFINITIONS "ORVU_LEVEL_${level}=1")
+endfunction()

@@ -1,0 +1,149 @@
+// The one kernel skeleton. Every SSE-level kernel is a policy handed to
+// run_kernel: blocks of `unroll` vectors, a lane mask of special lanes, the
+// special-value path in increasing lane order with reporting and reload, the
+// tail one element at a time through the same code, and the environment
+// set-up and restore around it all.
+//
+// A policy Op provides:
+//   using T = element type; static constexpr int kArgs, kResults (1 or 2);
+//   static constexpr int unroll;  static constexpr Env kEnv;  uint32_t kRounding;
+//   template <class V> typename V::mask fast(const V (&x)[kArgs], V (&y)[kResults]) const
+//       -- results of every lane, and the mask of lanes that need the slow path
+//          (return an all-false mask when there is none: kHasSpecial = false);
+//   int rare(const T* x, T* y) const  -- IEEE result of one special element
+//       (x[k] argument k, y[k] result k) and its status, 0 for "no report".
+#pragma once
+
+#include <cstdint>
+
+#include "kex/kernels/fpenv.h"
+#include "kex/simd/simd.h"
+
+namespace kex {
+namespace KEX_LVL {
+
+// The policy of the kernel of a function and flavour for an element type:
+// each family header specialises OpFor<fn_X, acc_Y, T> with `using type = ...`.
+template <class Fn, class Acc, class T> struct OpFor;
+
+// Reporter of an element type.
+inline void report_error(int32_t st, int32_t i, const float* a1, const float* a2, float* r1, float* r2,
+                         const char* name) {
+    orvu_kex_kernel_sError(st, i, a1, a2, r1, r2, name);
+}
+inline void report_error(int32_t st, int32_t i, const double* a1, const double* a2, double* r1, double* r2,
+                         const char* name) {
+    orvu_kex_kernel_dError(st, i, a1, a2, r1, r2, name);
+}
+
+template <class Op>
+struct Arrays {
+    using T = typename Op::T;
+    const T* in[Op::kArgs];
+    T* out[Op::kResults];
+};
+
+// The slow path of one block that has special lanes: arguments and results go
+// to a lane buffer, each special lane is recomputed by rare() in increasing
+// lane order and reported; the reporter may replace the result in the caller's
+// array, so it is read back before the block is stored.
+template <class Op, class V, int U>
+[[gnu::noinline]] void settle_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i, const V (&x)[U][Op::kArgs],
+                                    const V (&y)[U][Op::kResults], uint32_t mask) {
+    using T = typename Op::T;
+    constexpr int B = U * V::lanes;
+    T xa[Op::kArgs][B], ya[Op::kResults][B];
+    for (int u = 0; u < U; ++u) {
+        for (int k = 0; k < Op::kArgs; ++k) x[u][k].store(&xa[k][u * V::lanes]);
+        for (int k = 0; k < Op::kResults; ++k) y[u][k].store(&ya[k][u * V::lanes]);
+    }
+    for (; mask != 0; mask &= mask - 1) {
+        const int lane = __builtin_ctz(mask);
+        T xe[Op::kArgs], ye[Op::kResults];
+        for (int k = 0; k < Op::kArgs; ++k) xe[k] = xa[k][lane];
+        for (int k = 0; k < Op::kResults; ++k) ye[k] = ya[k][lane];
+        const int32_t st = op.rare(xe, ye);
+        for (int k = 0; k < Op::kResults; ++k) ya[k][lane] = ye[k];
+        if (st == 0) continue;
+        const int32_t e = i + lane;
+        for (int k = 0; k < Op::kResults; ++k) io.out[k][e] = ye[k];
+        report_error(st, e, io.in[0], io.in[Op::kArgs - 1], io.out[0], io.out[Op::kResults - 1], name);
+        for (int k = 0; k < Op::kResults; ++k) ya[k][lane] = io.out[k][e];
+    }
+    for (int k = 0; k < Op::kResults; ++k)
+        for (int j = 0; j < B; ++j) io.out[k][i + j] = ya[k][j];
+}
+
+// One block of U vectors of type V starting at element i.
+template <class Op, class V, int U>
+inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i) {
+    V x[U][Op::kArgs], y[U][Op::kResults];
+    uint32_t mask = 0;
+    for (int u = 0; u < U; ++u) {
+        for (int k = 0; k < Op::kArgs; ++k) x[u][k] = V::load(io.in[k] + i + u * V::lanes);
+        const typename V::mask m = op.fast(x[u], y[u]);
+        if constexpr (Op::kHasSpecial) mask |= static_cast<uint32_t>(m.bits()) << (u * V::lanes);
+    }
+    if (Op::kHasSpecial && mask != 0) {
+        settle_block<Op, V, U>(op, name, io, i, x, y, mask);
+        return;
+    }
+    for (int u = 0; u < U; ++u)
+        for (int k = 0; k < Op::kResults; ++k) y[u][k].store(io.out[k] + i + u * V::lanes);
+}
+
+template <class Op>
+void run_kernel(const Op& op, const char* name, int32_t n, const Arrays<Op>& io) {
+    if (n <= 0) return;
+    using T = typename Op::T;
+    using V = Vec<T>;
+    constexpr int32_t kBlock = Op::unroll * V::lanes;
+    auto body = [&] {
+        const int32_t nb = n - n % kBlock;
+        int32_t i = 0;
+        for (; i < nb; i += kBlock) run_block<Op, V, Op::unroll>(op, name, io, i);
+        for (; i < n; ++i) run_block<Op, Lane<T>, 1>(op, name, io, i);
+    };
+    if constexpr (Op::kEnv == Env::Managed) {
+        MxcsrGuard env(Op::kRounding);
+        body();
+    } else if constexpr (Op::kEnv == Env::X87) {
+        X87PrecisionGuard env;
+        body();
+    } else {
+        body();
+    }
+}
+
+// Entry of each argument shape (the kernel instances call these).
+template <class Op>
+void run_unary(const char* name, int32_t n, const typename Op::T* a, typename Op::T* r, const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{a}, {r}});
+}
+template <class Op>
+void run_binary(const char* name, int32_t n, const typename Op::T* a, const typename Op::T* b,
+                typename Op::T* r, const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{a, b}, {r}});
+}
+template <class Op>
+void run_two(const char* name, int32_t n, const typename Op::T* a, typename Op::T* r1, typename Op::T* r2,
+             const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{a}, {r1, r2}});
+}
+
+// Common defaults of a policy: round to nearest under the managed
+// environment, two vectors per block, no special lanes.
+template <class Elem, int Args, int Results>
+struct PolicyBase {
+    using T = Elem;
+    static constexpr int kArgs = Args;
+    static constexpr int kResults = Results;
+    static constexpr int unroll = 2;
+    static constexpr Env kEnv = Env::Managed;
+    static constexpr uint32_t kRounding = kRoundNearest;
+    static constexpr bool kHasSpecial = false;
+    int rare(const T*, T*) const { return 0; }
+};
+
+}  // namespace KEX_LVL
+}  // namespace kex

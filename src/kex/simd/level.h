@@ -1,0 +1,47 @@
+// The instruction-set level a kernel translation unit is compiled for.
+// Each kernel source is compiled once per level with that level's flags and
+// ORVU_LEVEL_<code> defined; everything vector-typed lives in a namespace named
+// after the level, so instantiations for different levels never merge.
+#pragma once
+
+#if defined(ORVU_LEVEL_A0)
+#define KEX_LVL lvl_a0
+#define KEX_LEVEL_CODE A0
+#elif defined(ORVU_LEVEL_A2)
+#define KEX_LVL lvl_a2
+#define KEX_LEVEL_CODE A2
+#elif defined(ORVU_LEVEL_A3)
+#define KEX_LVL lvl_a3
+#define KEX_LEVEL_CODE A3
+#elif defined(ORVU_LEVEL_A4)
+#define KEX_LVL lvl_a4
+#define KEX_LEVEL_CODE A4
+#elif defined(ORVU_LEVEL_A5)
+#define KEX_LVL lvl_a5
+#define KEX_LEVEL_CODE A5
+#else
+#error "kernel sources are compiled through the per-level wrappers"
+#endif
+
+// KEX_AT_LEVEL_<code>(...) keeps its arguments only in the unit of that level.
+#define KEX_AT_LEVEL_A0(...)
+#define KEX_AT_LEVEL_A2(...)
+#define KEX_AT_LEVEL_A3(...)
+#define KEX_AT_LEVEL_A4(...)
+#define KEX_AT_LEVEL_A5(...)
+#if defined(ORVU_LEVEL_A0)
+#undef KEX_AT_LEVEL_A0
+#define KEX_AT_LEVEL_A0(...) __VA_ARGS__
+#elif defined(ORVU_LEVEL_A2)
+#undef KEX_AT_LEVEL_A2
+#define KEX_AT_LEVEL_A2(...) __VA_ARGS__
+#elif defined(ORVU_LEVEL_A3)
+#undef KEX_AT_LEVEL_A3
+#define KEX_AT_LEVEL_A3(...) __VA_ARGS__
+#elif defined(ORVU_LEVEL_A4)
+#undef KEX_AT_LEVEL_A4
+#define KEX_AT_LEVEL_A4(...) __VA_ARGS__
+#elif defined(ORVU_LEVEL_A5)
+#undef KEX_AT_LEVEL_A5
+#define KEX_AT_LEVEL_A5(...) __VA_ARGS__
+#endif
