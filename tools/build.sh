@@ -1,0 +1,70 @@
+#!/bin/sh
+# Builds the project and runs one of its jobs. Installs the Debian packages a
+# job needs when they are missing (run as root on Debian).
+#
+#   tools/build.sh demo           build everything, run the demo
+#   tools/build.sh test           build everything, run the whole test suite
+#   tools/build.sh test-sanitize  the test suite under AddressSanitizer + UBSan
+#   tools/build.sh test-32        the test suite of a 32-bit x86 build
+#   tools/build.sh bench          build and run the benchmarks
+#
+# Build trees go to build/<job> below the source tree (BUILD_ROOT overrides).
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+job=${1:-test}
+root=${BUILD_ROOT:-$src/build}
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+
+base_pkgs="cmake make g++ gcc pkg-config libgtest-dev libopenblas-dev libmpfr-dev libgmp-dev libmpc-dev"
+test_pkgs="python3 python3-numpy python3-scipy libgsl-dev"
+bench_pkgs="libbenchmark-dev libgsl-dev libsleef-dev"
+i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386"
+
+need() {
+    missing=""
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "installing:$missing"
+    case "$missing" in *:i386*)
+        dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
+    esac
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+configure_build() {  # dir, cmake options...
+    dir=$1; shift
+    cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() {  # dir
+    ctest --test-dir "$1" -j "$jobs" --output-on-failure
+}
+
+case "$job" in
+demo)
+    need $base_pkgs
+    configure_build "$root/release" -DORVU_BUILD_TESTS=OFF
+    "$root/release/tools/orvu_demo" ;;
+test)
+    need $base_pkgs $test_pkgs
+    configure_build "$root/release"
+    run_tests "$root/release" ;;
+test-sanitize)
+    need $base_pkgs $test_pkgs
+    configure_build "$root/sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVU_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$root/sanitize" ;;
+test-32)
+    need $base_pkgs $i386_pkgs
+    configure_build "$root/i386" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i386-toolchain.cmake"
+    run_tests "$root/i386" ;;
+bench)
+    need $base_pkgs $bench_pkgs
+    configure_build "$root/bench" -DORVU_BUILD_TESTS=OFF -DORVU_BUILD_BENCH=ON
+    for b in "$root"/bench/bench/*/*_bench; do "$b"; done ;;
+*)
+    echo "usage: $0 demo|test|test-sanitize|test-32|bench" >&2; exit 2 ;;
+esac
