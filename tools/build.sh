@@ -18,7 +18,7 @@ jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 base_pkgs="cmake make g++ gcc pkg-config libgtest-dev libopenblas-dev libmpfr-dev libgmp-dev libmpc-dev"
 test_pkgs="python3 python3-numpy python3-scipy libgsl-dev"
 bench_pkgs="libbenchmark-dev libgsl-dev libsleef-dev"
-i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386"
+i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386 libmpfr-dev:i386 libgmp-dev:i386 libmpc-dev:i386"
 
 need() {
     missing=""
@@ -59,7 +59,18 @@ test-sanitize)
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$root/sanitize" ;;
 test-32)
     need $base_pkgs $i386_pkgs
-    configure_build "$root/i386" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i386-toolchain.cmake"
+    # Kernels built without 32-bit support cannot exec i386 programs: the
+    # tests then run under the user-mode emulator.
+    emu=""
+    probe=$(mktemp -d)
+    echo 'int main(void){return 0;}' > "$probe/p.c"
+    gcc -m32 "$probe/p.c" -o "$probe/p"
+    if ! "$probe/p" 2>/dev/null; then
+        need qemu-user
+        emu="-DCMAKE_CROSSCOMPILING_EMULATOR=$(command -v qemu-i386)"
+    fi
+    rm -rf "$probe"
+    configure_build "$root/i386" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/i386-toolchain.cmake" $emu
     run_tests "$root/i386" ;;
 bench)
     need $base_pkgs $bench_pkgs
