@@ -29,3 +29,27 @@ function(orvu_level_sources target level)
     COMPILE_OPTIONS "${ORVU_ISA_FLAGS_${level}}"
     COMPILE_DEFINITIONS "ORVU_LEVEL_${level}=1")
 endfunction()
+
+# orvu_family_enabled(<family> <out>): whether ORVU_FAMILIES selects the family.
+function(orvu_family_enabled fam out)
+  if(ORVU_FAMILIES STREQUAL "all" OR fam IN_LIST ORVU_FAMILIES)
+    set(${out} ON PARENT_SCOPE)
+  else()
+    set(${out} OFF PARENT_SCOPE)
+  endif()
+endfunction()
+
+# orvu_add_family_subdirs(<family>:<dir> ...): add_subdirectory(<dir>) for each
+# selected family whose <dir> (relative to the current source dir) has a
+# CMakeLists.txt.
+macro(orvu_add_family_subdirs)
+  foreach(entry ${ARGN})
+    string(REPLACE ":" ";" _parts "${entry}")
+    list(GET _parts 0 _fam)
+    list(GET _parts 1 _dir)
+    orvu_family_enabled(${_fam} _fam_on)
+    if(_fam_on AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_dir}/CMakeLists.txt)
+      add_subdirectory(${_dir})
+    endif()
+  endforeach()
+endmacro()
