@@ -1,7 +1,29 @@
-// Vector math: the thread's mode and the arithmetic kernels on real data.
+// Vector math: the thread's mode, arithmetic kernels on real data, and a
+// division by zero seen through errno, the printed messages and a callback.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "orvu_kex.h"
+
+namespace {
+
+// Replaces the infinite share of an empty group by 0 and lets the
+// standard handler go on.
+int32_t zero_share(KexErrorContext* c) {
+    std::printf("  callback: %s element %d, %g / %g -> %g, replaced by 0\n", c->funcName, c->index, c->arg1, c->arg2,
+                c->res1);
+    c->res1 = 0.0;
+    return 0;
+}
+
+void print_row(const char* label, const double* v, int n) {
+    std::printf("%-22s", label);
+    for (int i = 0; i < n; ++i) std::printf(" %9.4g", v[i]);
+    std::printf("\n");
+}
+
+}  // namespace
 
 extern "C" void orvu_demo_kex() {
     std::printf("mode 0x%x (accuracy slot %d)\n", orvu_kex_kernel_GetMode(), orvu_kex_kernel_GetTTableIndex());
@@ -17,6 +39,48 @@ extern "C" void orvu_demo_kex() {
     std::printf("%12s %8s %14s %10s\n", "balance", "rate", "next year", "growth^2");
     for (int i = 0; i < 6; ++i)
         std::printf("%12.2f %8.4f %14.4f %10.6f\n", balance[i], rate[i], next[i], sq[i]);
+
+    // Rounding a price list: floor, round half away from zero, and the
+    // integer and cent parts.
+    const double price[5] = {2.5, -2.5, 19.99, 0.4999, -0.75};
+    double fl[5], rd[5], whole[5], cents[5];
+    _kexdFloor(5, price, fl);
+    _kexdRound(5, price, rd);
+    _kexdModf(5, price, whole, cents);
+    print_row("price", price, 5);
+    print_row("floor", fl, 5);
+    print_row("round", rd, 5);
+    print_row("modf integer part", whole, 5);
+    print_row("modf fraction", cents, 5);
+
+    // Average spend per customer in four groups; group 2 had no customers
+    // but a 15.0 booking fee.
+    const double spend[4] = {1200, 830.5, 15, 99};
+    const double customers[4] = {40, 7, 0, 3};
+    double avg[4];
+    std::printf("spend / customers, one group empty:\n");
+
+    // 1. errno: the default mode sets errno; the status says what happened.
+    orvu_kex_kernel_ClearErrStatus();
+    errno = 0;
+    _kexdDiv(4, spend, customers, avg);
+    std::printf("  errno mode:    status %d, errno %d (%s)\n", orvu_kex_kernel_GetErrStatus(), errno,
+                errno == ERANGE ? "ERANGE" : "?");
+    print_row("  averages", avg, 4);
+
+    // 2. stderr mode: the service layer prints the catalogued messages.
+    const uint32_t saved = orvu_kex_kernel_SetMode(KEX_MODE_ERRMODE_STDERR);
+    std::printf("  stderr mode:   messages follow on stderr\n");
+    std::fflush(stdout);
+    _kexdDiv_50(4, spend, customers, avg);
+
+    // 3. callback: the result is replaced before it is written back.
+    orvu_kex_kernel_SetMode(KEX_MODE_ERRMODE_CALLBACK);
+    const KexErrorCallBack old = orvu_kex_kernel_SetErrorCallBack(zero_share);
+    _kexdDiv(4, spend, customers, avg);
+    print_row("  averages", avg, 4);
+    orvu_kex_kernel_SetErrorCallBack(old);
+    orvu_kex_kernel_SetMode(saved);
 
     // Single precision: differences of samples, with the LA entry point.
     const float s[5] = {3.5f, 1e-8f, -2.25f, 1e30f, 0.1f};

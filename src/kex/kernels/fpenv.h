@@ -30,8 +30,11 @@ inline uint32_t wanted_mxcsr(uint32_t mode, uint32_t rounding) {
 
 class MxcsrGuard {
 public:
-    explicit MxcsrGuard(uint32_t rounding) {
-        const uint32_t want = wanted_mxcsr(current_mode(), rounding);
+    // Bits from the thread's mode and the kernel's rounding control.
+    explicit MxcsrGuard(uint32_t rounding) : MxcsrGuard(Exact{}, wanted_mxcsr(current_mode(), rounding)) {}
+    // Exactly the given bits of 0xE040, whatever the mode says.
+    struct Exact {};
+    MxcsrGuard(Exact, uint32_t want) {
         saved_ = _mm_getcsr();
         changed_ = (saved_ & kMxcsrManaged) != want;
         if (changed_) _mm_setcsr((saved_ & ~kMxcsrManaged) | want);

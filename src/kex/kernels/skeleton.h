@@ -11,10 +11,15 @@
 //       -- results of every lane, and the mask of lanes that need the slow path
 //          (return an all-false mask when there is none: kHasSpecial = false);
 //   int rare(const T* x, T* y) const  -- IEEE result of one special element
-//       (x[k] argument k, y[k] result k) and its status, 0 for "no report".
+//       (x[k] argument k, y[k] result k) and its status, 0 for "no report";
+//   kWholeBlock -- when true, a block with any special lane goes through
+//       rare() lane by lane (rare() then serves ordinary lanes as well).
+// Shapes whose policy carries per-call values (LinearFrac's coefficients)
+// pass a policy object; run_linearfrac shows the pattern.
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "kex/kernels/fpenv.h"
 #include "kex/simd/simd.h"
@@ -84,6 +89,11 @@ inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int3
         const typename V::mask m = op.fast(x[u], y[u]);
         if constexpr (Op::kHasSpecial) mask |= static_cast<uint32_t>(m.bits()) << (u * V::lanes);
     }
+    // A policy may send the whole block to its scalar routine once any lane
+    // is special (rare() then handles ordinary lanes too, with status 0).
+    if constexpr (Op::kWholeBlock) {
+        if (mask != 0) mask = (U * V::lanes == 32) ? ~0u : (1u << (U * V::lanes)) - 1u;
+    }
     if (Op::kHasSpecial && mask != 0) {
         settle_block<Op, V, U>(op, name, io, i, x, y, mask);
         return;
@@ -131,6 +141,25 @@ void run_two(const char* name, int32_t n, const typename Op::T* a, typename Op::
     run_kernel(op, name, n, Arrays<Op>{{a}, {r1, r2}});
 }
 
+// Linear fraction: the policy chooses its path from the four coefficients
+// once per call, Op::with_path(sa, oa, sb, ob, run) calling run(policy,
+// inputs) with the path's policy object and the arrays it reads. The control
+// register is fixed for the call (round to nearest, no flush-to-zero) without
+// reading the mode; the path policies run under it (Env::Caller).
+template <class Op>
+void run_linearfrac(const char* name, int32_t n, const typename Op::T* a, const typename Op::T* b,
+                    typename Op::T sa, typename Op::T oa, typename Op::T sb, typename Op::T ob,
+                    typename Op::T* r) {
+    if (n <= 0) return;
+    MxcsrGuard env(MxcsrGuard::Exact{}, kRoundNearest);
+    Op::with_path(sa, oa, sb, ob, a, b, [&](const auto& path, const auto* x0, const auto* x1) {
+        using P = std::decay_t<decltype(path)>;
+        static_assert(P::kEnv == Env::Caller, "the shape runner owns the environment");
+        if constexpr (P::kArgs == 1) run_kernel(path, name, n, Arrays<P>{{x0}, {r}});
+        else run_kernel(path, name, n, Arrays<P>{{x0, x1}, {r}});
+    });
+}
+
 // Common defaults of a policy: round to nearest under the managed
 // environment, two vectors per block, no special lanes.
 template <class Elem, int Args, int Results>
@@ -142,6 +171,7 @@ struct PolicyBase {
     static constexpr Env kEnv = Env::Managed;
     static constexpr uint32_t kRounding = kRoundNearest;
     static constexpr bool kHasSpecial = false;
+    static constexpr bool kWholeBlock = false;
     int rare(const T*, T*) const { return 0; }
 };
 

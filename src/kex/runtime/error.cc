@@ -49,9 +49,13 @@ int errno_for(int32_t code) {
 
 void print_values(const KexErrorContext* c) {
     // A second argument equal to the first or to zero counts as absent, and
-    // likewise a second result (a NaN compares unequal, so it is present).
-    const bool two_args = !(c->arg2 == c->arg1 || c->arg2 == 0.0);
-    const bool two_res = !(c->res2 == c->res1 || c->res2 == 0.0);
+    // likewise a second result. A NaN compares unequal, so it counts as
+    // present, except where it is the very same value as the first: a
+    // one-result function passes its result array twice, and its NaN result
+    // (Ln(-1)) must still print as one result.
+    auto same = [](double x, double y) { return x == y || std::memcmp(&x, &y, sizeof x) == 0; };
+    const bool two_args = !(same(c->arg2, c->arg1) || c->arg2 == 0.0);
+    const bool two_res = !(same(c->res2, c->res1) || c->res2 == 0.0);
     const double one_one[] = {c->arg1, c->res1};
     const double one_two[] = {c->arg1, c->res1, c->res2};
     const double two_one[] = {c->arg1, c->arg2, c->res1};
@@ -124,10 +128,15 @@ void report(int32_t code, int32_t i, const T* a1, const T* a2, T* r1, T* r2, con
     ctx.funcNameLen = create_func_name_str(&ctx, name);
     const bool values = code != -1 && code != -2;
     if (values) {
-        IO::get(a1[i], ctx.arg1, ctx.arg1Im);
-        IO::get(a2[i], ctx.arg2, ctx.arg2Im);
-        IO::get(r1[i], ctx.res1, ctx.res1Im);
-        IO::get(r2[i], ctx.res2, ctx.res2Im);
+        // The record's doubles sit on 4-byte boundaries: go through locals
+        // rather than binding references to its fields.
+        double v[8] = {};
+        IO::get(a1[i], v[0], v[1]);
+        IO::get(a2[i], v[2], v[3]);
+        IO::get(r1[i], v[4], v[5]);
+        IO::get(r2[i], v[6], v[7]);
+        ctx.arg1 = v[0], ctx.arg1Im = v[1], ctx.arg2 = v[2], ctx.arg2Im = v[3];
+        ctx.res1 = v[4], ctx.res1Im = v[5], ctx.res2 = v[6], ctx.res2Im = v[7];
     }
     // The mode is read afresh at each step: a callback may change it.
     if ((current_mode() & 0xF000u) && kexErrorCallBack) {

@@ -16,9 +16,12 @@
 #include <smmintrin.h>
 #endif
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "kex/simd/level.h"
 
@@ -148,6 +151,148 @@ template <class T> X1<T> sqrt(X1<T> a) { return {std::sqrt(a.v)}; }
 template <class T> X1<T> abs(X1<T> a) { return {std::fabs(a.v)}; }
 template <class T> M1 unordered(X1<T> a, X1<T> b) { return {a.v != a.v || b.v != b.v}; }
 template <class T> X1<T> select(M1 m, X1<T> yes, X1<T> no) { return m.v ? yes : no; }
+
+template <class T> using UintOf = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
+template <class T> using IntOf = std::conditional_t<sizeof(T) == 4, int32_t, int64_t>;
+template <class T> UintOf<T> bits_of(T x) { return std::bit_cast<UintOf<T>>(x); }
+template <class T> T from_bits(UintOf<T> u) { return std::bit_cast<T>(u); }
+template <class T> X1<T> bit_and(X1<T> a, X1<T> b) { return {from_bits<T>(bits_of(a.v) & bits_of(b.v))}; }
+template <class T> X1<T> bit_or(X1<T> a, X1<T> b) { return {from_bits<T>(bits_of(a.v) | bits_of(b.v))}; }
+template <class T> X1<T> bit_xor(X1<T> a, X1<T> b) { return {from_bits<T>(bits_of(a.v) ^ bits_of(b.v))}; }
+template <class T> X1<T> bit_andnot(X1<T> a, X1<T> b) { return {from_bits<T>(~bits_of(a.v) & bits_of(b.v))}; }
+
+// Keep the compiler from moving arithmetic on a value across a
+// control-register access (it assumes the default environment otherwise).
+template <class T> inline void fence_scalar(T& v) { __asm__ __volatile__("" : "+x"(v) : : "memory"); }
+template <class V> inline void fence_value(V& v) { fence_scalar(v.v); }
+
+// ---- integer arithmetic on the bit patterns -------------------------------------
+// Lane-wise integer subtraction and signed greater-than on the raw bits of
+// the elements (exponent arithmetic and range tests without conversions).
+inline F32x4 bits_sub(F32x4 a, F32x4 b) {
+    return {_mm_castsi128_ps(_mm_sub_epi32(_mm_castps_si128(a.v), _mm_castps_si128(b.v)))};
+}
+inline M32x4 bits_gt(F32x4 a, F32x4 b) {
+    return {_mm_castsi128_ps(_mm_cmpgt_epi32(_mm_castps_si128(a.v), _mm_castps_si128(b.v)))};
+}
+inline F64x2 bits_sub(F64x2 a, F64x2 b) {
+    return {_mm_castsi128_pd(_mm_sub_epi64(_mm_castpd_si128(a.v), _mm_castpd_si128(b.v)))};
+}
+template <class T> X1<T> bits_sub(X1<T> a, X1<T> b) { return {from_bits<T>(bits_of(a.v) - bits_of(b.v))}; }
+template <class T> M1 bits_gt(X1<T> a, X1<T> b) {
+    return {static_cast<IntOf<T>>(bits_of(a.v)) > static_cast<IntOf<T>>(bits_of(b.v))};
+}
+// A vector whose every lane holds the bit pattern u.
+template <class V> V splat_bits(UintOf<typename V::elem> u) { return V::splat(from_bits<typename V::elem>(u)); }
+
+// ---- reciprocal estimates -------------------------------------------------------
+// The processor's reciprocal estimate: relative error at most 1.5 * 2^-12.
+inline F32x4 rcp_estimate(F32x4 a) { return {_mm_rcp_ps(a.v)}; }
+inline X1<float> rcp_estimate(X1<float> a) { return {_mm_cvtss_f32(_mm_rcp_ss(_mm_set_ss(a.v)))}; }
+// The same estimate for doubles in float range, taken on the value rounded
+// to single precision and widened back (accuracy as above plus 2^-24).
+inline F64x2 rcp_estimate(F64x2 a) { return {_mm_cvtps_pd(_mm_rcp_ps(_mm_cvtpd_ps(a.v)))}; }
+inline X1<double> rcp_estimate(X1<double> a) {
+    const __m128 f = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.v));
+    return {_mm_cvtsd_f64(_mm_cvtss_sd(_mm_setzero_pd(), _mm_rcp_ss(f)))};
+}
+
+// ---- float <-> double ---------------------------------------------------------------
+// A float vector as its double halves and back (single-precision kernels that
+// refine a quotient in double precision).
+template <class V> struct Widened;
+template <> struct Widened<F32x4> {
+    using type = F64x2;
+    static constexpr int parts = 2;
+    static F64x2 part(F32x4 v, int k) { return {_mm_cvtps_pd(k == 0 ? v.v : _mm_movehl_ps(v.v, v.v))}; }
+    static F32x4 join(const F64x2 (&p)[2]) { return {_mm_movelh_ps(_mm_cvtpd_ps(p[0].v), _mm_cvtpd_ps(p[1].v))}; }
+};
+template <> struct Widened<X1<float>> {
+    using type = X1<double>;
+    static constexpr int parts = 1;
+    static X1<double> part(X1<float> v, int) { return {static_cast<double>(v.v)}; }
+    static X1<float> join(const X1<double> (&p)[1]) { return {static_cast<float>(p[0].v)}; }
+};
+
+// ---- rounding to integral values ----------------------------------------------------
+enum class Rnd {
+    Floor,         // toward -inf
+    Ceil,          // toward +inf
+    Trunc,         // toward zero
+    Nearest,       // to nearest, ties to even
+    Current,       // the control register's direction
+    CurrentQuiet,  // the same without the inexact flag
+};
+
+#if defined(__SSE4_1__)
+// One rounding instruction per vector.
+template <Rnd R> constexpr int round_imm() {
+    switch (R) {
+        case Rnd::Floor: return _MM_FROUND_TO_NEG_INF | _MM_FROUND_RAISE_EXC;
+        case Rnd::Ceil: return _MM_FROUND_TO_POS_INF | _MM_FROUND_RAISE_EXC;
+        case Rnd::Trunc: return _MM_FROUND_TO_ZERO | _MM_FROUND_RAISE_EXC;
+        case Rnd::Nearest: return _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_RAISE_EXC;
+        case Rnd::Current: return _MM_FROUND_CUR_DIRECTION | _MM_FROUND_RAISE_EXC;
+        case Rnd::CurrentQuiet: return _MM_FROUND_CUR_DIRECTION | _MM_FROUND_NO_EXC;
+    }
+    return 0;
+}
+template <Rnd R> F32x4 round_int(F32x4 x) { return {_mm_round_ps(x.v, round_imm<R>())}; }
+template <Rnd R> F64x2 round_int(F64x2 x) { return {_mm_round_pd(x.v, round_imm<R>())}; }
+template <Rnd R> X1<float> round_int(X1<float> x) {
+    return {_mm_cvtss_f32(_mm_round_ss(_mm_setzero_ps(), _mm_set_ss(x.v), round_imm<R>()))};
+}
+template <Rnd R> X1<double> round_int(X1<double> x) {
+    return {_mm_cvtsd_f64(_mm_round_sd(_mm_setzero_pd(), _mm_set_sd(x.v), round_imm<R>()))};
+}
+#else
+// Without a rounding instruction: adding and subtracting 2^52 (2^23 for
+// floats), with the sign of x, lands on an integer next to x in the current
+// direction (exact for |x| below that power, which is already integral
+// above it). Floor, Ceil and Trunc then step by one where the neighbour lies
+// on the wrong side; the sign of x is OR-ed back so that zero results keep it.
+
+template <Rnd R, class V> V round_int(V x) {
+    using T = typename V::elem;
+    const V sign = V::splat(T(-0.0));
+    const V one = V::splat(T(1));
+    const V big = V::splat(T(1) / std::numeric_limits<T>::epsilon());
+    const V s = bit_and(x, sign);
+    V m = abs(x);
+    V shift = bit_or(big, s);
+    uint32_t csr = 0;
+    if constexpr (R == Rnd::CurrentQuiet) {
+        csr = _mm_getcsr();
+        fence_value(shift);
+    }
+    V y;
+    if constexpr (R == Rnd::Nearest) {
+        // Ties to even whatever the caller's direction: round the magnitude
+        // with the direction forced to nearest.
+        const uint32_t saved = _mm_getcsr();
+        _mm_setcsr(saved & ~0x6000u);
+        fence_value(m);
+        y = (m + big) - big;
+        fence_value(y);
+        _mm_setcsr(saved);
+        y = bit_or(y, s);
+    } else {
+        y = bit_or((x + shift) - shift, s);
+    }
+    if constexpr (R == Rnd::Floor) y = bit_or(y - select(y > x, one, V::splat(T(0))), s);
+    if constexpr (R == Rnd::Ceil) y = bit_or(y + select(y < x, one, V::splat(T(0))), s);
+    if constexpr (R == Rnd::Trunc) {
+        const V t = abs(y);
+        y = bit_or(t - select(t > m, one, V::splat(T(0))), s);
+    }
+    if constexpr (R == Rnd::CurrentQuiet) {
+        fence_value(y);
+        _mm_setcsr(csr);  // drop the inexact flag the additions raised
+    }
+    // Integral already (or inf/NaN): x itself, a NaN quieted by the multiply.
+    return select(m < big, y, x * one);
+}
+#endif
 
 // Vector and one-lane types of an element type.
 template <class T> struct VecOf;

@@ -1,10 +1,14 @@
-// Element-wise arithmetic: Add, Sub, Mul, Sqr. IEEE operations, one per
+// Element-wise arithmetic. Add, Sub, Mul, Sqr, Abs: IEEE operations, one per
 // element, correctly rounded in every flavour; no special lanes (overflow,
 // invalid operations and NaNs give their IEEE results without a report).
+// Div and Inv (arith/division.h) and LinearFrac (arith/linearfrac.h) have
+// their own flavours and special paths.
 #pragma once
 
 #include "kex/kernels/skeleton.h"
 #include "kex/kernels/tags.h"
+#include "kex/kernels/real/arith/division.h"
+#include "kex/kernels/real/arith/linearfrac.h"
 
 namespace kex {
 namespace KEX_LVL {
@@ -33,10 +37,23 @@ struct SqrOp : PolicyBase<T, 1, 1> {
     }
 };
 
+// |a| as a times (1.0 with a's sign): a NaN comes out quiet, and a denormal
+// reads as zero when denormals-are-zero is on, like any other arithmetic.
+template <class T>
+struct AbsOp : PolicyBase<T, 1, 1> {
+    static constexpr int unroll = 4;
+    template <class V>
+    typename V::mask fast(const V (&x)[1], V (&y)[1]) const {
+        y[0] = x[0] * bit_or(bit_and(x[0], V::splat(T(-0.0))), V::splat(T(1)));
+        return V::mask::none();
+    }
+};
+
 template <class T> struct OpFor<fn_Add, acc_HA, T> { using type = BinaryOp<T, AddF>; };
 template <class T> struct OpFor<fn_Sub, acc_HA, T> { using type = BinaryOp<T, SubF>; };
 template <class T> struct OpFor<fn_Mul, acc_HA, T> { using type = BinaryOp<T, MulF>; };
 template <class T> struct OpFor<fn_Sqr, acc_HA, T> { using type = SqrOp<T>; };
+template <class T> struct OpFor<fn_Abs, acc_HA, T> { using type = AbsOp<T>; };
 
 }  // namespace KEX_LVL
 }  // namespace kex
