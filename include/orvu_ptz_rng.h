@@ -1,0 +1,193 @@
+/* Random streams: the generator registry, stream objects, stream operations,
+ * persistence and the congruential / lagged basic generators.
+ *
+ * A stream is a heap record (16-byte header, generator state from byte 16)
+ * that the caller holds by pointer. Every function returns an int32 status:
+ * 0 on success, one of the negative codes below on failure. */
+#ifndef ORVU_PTZ_RNG_H
+#define ORVU_PTZ_RNG_H
+
+#include "orvu_base.h"
+
+ORVU_EXTERN_C_BEGIN
+
+/* ---- status codes of the random-stream family --------------------------- */
+enum {
+    PTZ_OK = 0,
+    PTZ_ERROR_BAD_METHOD = -2,           /* initStream: method other than 0, 1, 2 */
+    PTZ_ERROR_BAD_ARGUMENT = -3,         /* null buffer/callback, zero size, empty interval */
+    PTZ_ERROR_MEM_FAILURE = -4,          /* allocation failed (also: registry full) */
+    PTZ_ERROR_NULL_PTR = -5,             /* required function pointer / buffer is null */
+    PTZ_ERROR_INVALID_BRNG = -1000,
+    PTZ_ERROR_LEAPFROG_UNSUPPORTED = -1002,
+    PTZ_ERROR_SKIPAHEAD_UNSUPPORTED = -1003,
+    PTZ_ERROR_BAD_STATE_SIZE = -1008,
+    PTZ_ERROR_BAD_WORD_SIZE = -1009,
+    PTZ_ERROR_BAD_NSEEDS = -1010,
+    PTZ_ERROR_BAD_NBITS = -1011,
+    PTZ_ERROR_QRNG_PERIOD_ELAPSED = -1012,
+    PTZ_ERROR_LEAPFROG_NSTREAMS_NEGATIVE = -1013,
+    PTZ_ERROR_BITS_UNSUPPORTED = -1014,
+    PTZ_ERROR_FILE_CLOSE = -1100,
+    PTZ_ERROR_FILE_OPEN = -1101,
+    PTZ_ERROR_FILE_WRITE = -1102,
+    PTZ_ERROR_FILE_READ = -1103,
+    PTZ_ERROR_BAD_FILE_FORMAT = -1110,
+    PTZ_ERROR_UNSUPPORTED_FILE_VER = -1111,
+    PTZ_ERROR_ABSTRACT_BAD_COUNT = -1120,
+    PTZ_ERROR_ABSTRACT_NO_NUMBERS = -1121,
+    PTZ_ERROR_ABSTRACT_WRONG_TYPE = -1122,
+    PTZ_ERROR_NONDETERM_NOT_SUPPORTED = -1130,
+    PTZ_ERROR_NONDETERM_NRETRIES_EXCEEDED = -1131,
+    PTZ_ERROR_ARS5_NOT_SUPPORTED = -1140,
+    PTZ_ERROR_BAD_MEM_FORMAT = -1200,
+    PTZ_ERROR_RO_ENTRY_NOT_FOUND = -3000,
+    PTZ_ERROR_RO_TABLE_FULL = -3001
+};
+
+/* ---- generator identifiers ------------------------------------------------ */
+enum {
+    PTZ_BRNG_MCG31 = 0x100000,
+    PTZ_BRNG_R250 = 0x200000,
+    PTZ_BRNG_MRG32K3A = 0x300000,
+    PTZ_BRNG_MCG59 = 0x400000,
+    PTZ_BRNG_WH = 0x500000, /* + set number 0..272 */
+    PTZ_BRNG_SOBOL = 0x600000,
+    PTZ_BRNG_NIEDERR = 0x700000,
+    PTZ_BRNG_MT19937 = 0x800000,
+    PTZ_BRNG_MT2203 = 0x900000,
+    PTZ_BRNG_IABSTRACT = 0xA00000,
+    PTZ_BRNG_DABSTRACT = 0xB00000,
+    PTZ_BRNG_SABSTRACT = 0xC00000,
+    PTZ_BRNG_SFMT19937 = 0xD00000,
+    PTZ_BRNG_NONDETERM = 0xE00000,
+    PTZ_BRNG_ARS5 = 0xF00000,
+    PTZ_BRNG_PHILOX4X32X10 = 0x1000000
+};
+
+/* ---- stream record and generator properties ------------------------------- */
+typedef struct RngStream RngStream;   /* layout: see the stream operations' docs */
+typedef struct StreamChunk StreamChunk;
+
+/* initStream(method, stream, n, params): method 0 seeds from n uint32 words at
+ * params, 1 leapfrogs (n = stream count, params -> int32 index), 2 skips ahead
+ * (n = 2, params -> 64-bit count, low word first). */
+typedef int32_t (*PtzInitStreamFn)(int32_t method, RngStream* stream, int32_t n, const void* params);
+typedef int32_t (*PtzSBRngFn)(RngStream* stream, int32_t n, float* r, float a, float b);
+typedef int32_t (*PtzDBRngFn)(RngStream* stream, int32_t n, double* r, double a, double b);
+typedef int32_t (*PtzIBRngFn)(RngStream* stream, int32_t n, void* r);
+
+typedef struct BrngProperties {
+    int32_t stateSize;    /* bytes of the whole stream record, header included */
+    int32_t seedWords;    /* wordSize-byte words of copyable state */
+    int32_t includesZero; /* 1 when an output may equal the lower bound */
+    int32_t wordSize;     /* bytes of one iBRng output word: 4, 8 or 16 */
+    int32_t nBits;        /* significant bits of one output word */
+    PtzInitStreamFn initStream;
+    PtzSBRngFn sBRng;
+    PtzDBRngFn dBRng;
+    PtzIBRngFn iBRng;
+} BrngProperties;
+
+/* ---- registry -------------------------------------------------------------- */
+ORVU_API extern BrngProperties __RegBrngsNew[512];
+ORVU_API extern BrngProperties __RegBrngs[512];   /* legacy numbering, ids 0..278 */
+ORVU_API extern int32_t NumOffsets[512];
+ORVU_API extern int32_t NRegBrngsNew;
+
+ORVU_API BrngProperties* __ptzGetBrngBaseOffset(int32_t id, int32_t* row, int32_t* sub);
+ORVU_API int32_t __ptzIsBrngValid(const BrngProperties* table, int32_t row, int32_t sub);
+ORVU_API int32_t __ptzGetBrngProperties(int32_t id, BrngProperties* out);
+ORVU_API int32_t __ptzRegisterBrng(const BrngProperties* props);
+ORVU_API int32_t __ptzGetNumRegBrngs(void);
+ORVU_API int32_t __ptzGetStreamStateBrng(const RngStream* stream);
+
+/* ---- stream life cycle ----------------------------------------------------- */
+ORVU_API int32_t __ptzNewStreamEx(RngStream** stream, int32_t id, int32_t n, const uint32_t* params);
+ORVU_API int32_t __ptzAllocateStream(RngStream** stream, const BrngProperties* table, int32_t id,
+                                     int32_t row, int32_t sub);
+ORVU_API int32_t __ptzDeleteStream(RngStream** stream);
+ORVU_API int32_t __ptzGetStreamSize(const RngStream* stream);
+
+/* ---- uniform bits ---------------------------------------------------------- */
+ORVU_API int32_t _ptziRngUniformBits(int32_t method, RngStream* stream, int32_t n, void* r);
+ORVU_API int32_t _ptziRngUniformBits32(int32_t method, RngStream* stream, int32_t n, uint32_t* r);
+ORVU_API int32_t _ptziRngUniformBits64(int32_t method, RngStream* stream, int32_t n, uint64_t* r);
+
+/* ---- stream operations ----------------------------------------------------- */
+ORVU_API int32_t __ptzCopyStream(RngStream** dst, const RngStream* src);
+ORVU_API int32_t __ptzCopyStreamState(RngStream* dst, const RngStream* src);
+ORVU_API int32_t __ptzLeapfrogStream(RngStream* stream, int32_t k, int32_t nstreams);
+ORVU_API int32_t __ptzSkipAheadStream(RngStream* stream, int64_t nskip);
+
+/* Abstract streams: callback(stream, &N, buffer, &nmin, &nmax, &idx) writes new
+ * numbers into buffer from position idx (wrapping after N - 1) and returns how
+ * many it wrote. */
+typedef int32_t (*PtziAbstractCallback)(RngStream* stream, int32_t* n, uint32_t* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*PtzdAbstractCallback)(RngStream* stream, int32_t* n, double* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+typedef int32_t (*PtzsAbstractCallback)(RngStream* stream, int32_t* n, float* buffer, int32_t* nmin,
+                                        int32_t* nmax, int32_t* idx);
+ORVU_API int32_t __ptziNewAbstractStream(RngStream** stream, int32_t n, uint32_t* buffer,
+                                         PtziAbstractCallback callback);
+ORVU_API int32_t __ptzdNewAbstractStream(RngStream** stream, int32_t n, double* buffer, double a, double b,
+                                         PtzdAbstractCallback callback);
+ORVU_API int32_t __ptzsNewAbstractStream(RngStream** stream, int32_t n, float* buffer, float a, float b,
+                                         PtzsAbstractCallback callback);
+
+/* ---- per-stream chunks and the shared read-only table ------------------------ */
+typedef struct GlobRODataEntry GlobRODataEntry;
+ORVU_API int32_t __ptzAddChunk(RngStream* stream, int32_t id, const void* key, void* data, int32_t size);
+ORVU_API void* __ptzSearchChunk(const RngStream* stream, int32_t id);
+ORVU_API int32_t __ptzGetNumChunks(const RngStream* stream);
+ORVU_API void __ptzDeleteChunks(RngStream* stream);
+ORVU_API void __ptzDeleteChunksById(RngStream* stream, int32_t id);
+ORVU_API int32_t __ptzCopyChunks(RngStream* dst, const RngStream* src);
+ORVU_API int32_t __ptzGenerateNewGlobalRODataTableEntryId(void* key, int32_t discriminator);
+ORVU_API int32_t __ptzFindGlobRODataTableEntry(GlobRODataEntry** entry, const void* key);
+ORVU_API int32_t __ptzCreateGlobRODataTableEntry(GlobRODataEntry** entry, const void* key, void* data);
+ORVU_API void __ptzRegisterGlobRODataReference(StreamChunk* chunk, const void* key);
+ORVU_API void __ptzUnregisterGlobRODataReference(const void* key);
+
+/* ---- persistence -------------------------------------------------------------
+ * A name length of 0 or more uses that many bytes of name; a negative length
+ * takes name as a zero-terminated string. The memory loader reads as many bytes
+ * as the image declares; __ptzLoadStreamMBounded never reads past `size` bytes
+ * and is the form to use for images from untrusted sources. */
+ORVU_API int32_t __ptzSaveStreamF(const RngStream* stream, const char* name, int32_t name_length);
+ORVU_API int32_t __ptzLoadStreamF(RngStream** stream, const char* name, int32_t name_length);
+ORVU_API int32_t __ptzSaveStreamM(const RngStream* stream, void* memory);
+ORVU_API int32_t __ptzLoadStreamM(RngStream** stream, const void* memory);
+ORVU_API int32_t __ptzLoadStreamMBounded(RngStream** stream, const void* memory, uint32_t size);
+
+/* ---- modular powers used by leapfrog and skip-ahead ------------------------- */
+ORVU_API uint32_t __ptziPowMod(uint32_t base, uint64_t exponent, uint32_t modulus);
+ORVU_API uint32_t __ptziPowMod2P31M1(uint32_t base, uint64_t exponent);
+ORVU_API uint64_t __ptziPowMod2P59(uint64_t base, uint64_t exponent);
+ORVU_API void __ptziVect3PowMod(uint32_t* v, const uint32_t* row, uint32_t modulus, uint64_t exponent);
+
+/* ---- basic generators (rows 0 to 4 and the abstract rows 9 to 11) ------------ */
+#define PTZ_DECLARE_BRNG(NAME)                                                                       \
+    ORVU_API int32_t __ptzBRng##NAME##InitStream(int32_t method, RngStream* stream, int32_t n,        \
+                                                 const void* params);                                \
+    ORVU_API int32_t __ptzsBRng##NAME(RngStream* stream, int32_t n, float* r, float a, float b);     \
+    ORVU_API int32_t __ptzdBRng##NAME(RngStream* stream, int32_t n, double* r, double a, double b);  \
+    ORVU_API int32_t __ptziBRng##NAME(RngStream* stream, int32_t n, void* r);
+PTZ_DECLARE_BRNG(MCG31M1)
+PTZ_DECLARE_BRNG(R250)
+PTZ_DECLARE_BRNG(MRG32K3A)
+PTZ_DECLARE_BRNG(MCG59)
+PTZ_DECLARE_BRNG(WH)
+PTZ_DECLARE_BRNG(iAbstract)
+PTZ_DECLARE_BRNG(dAbstract)
+PTZ_DECLARE_BRNG(sAbstract)
+
+/* WH parameter sets: multipliers, moduli and reciprocals of the moduli. */
+ORVU_API extern const uint8_t _ptz_WH_A[273][4];
+ORVU_API extern const uint32_t _ptz_WH_M[273][4];
+ORVU_API extern const double _ptzdWH_IM_Tab[273][4];
+
+ORVU_EXTERN_C_END
+
+#endif /* ORVU_PTZ_RNG_H */
