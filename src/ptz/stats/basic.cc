@@ -1,0 +1,230 @@
+// Basic statistics: validation, the data pass split over the caller's
+// threads, the pairwise merge of the partial results, the continuation of
+// earlier calls through the accumulated weights, and the conversion-only
+// methods.
+#include <climits>
+#include <cstring>
+
+#include "orvu_linalg.h"
+#include "ptz/stats/basic_io.h"
+
+namespace orvu::ss {
+namespace {
+
+constexpr int64_t kCpChunk = 256;   // observations per cross-product update through BLAS
+
+template <class T>
+struct PassContext {
+    KernelArgs<T> args;             // i0, i1 filled per thread
+    int64_t n;
+    BasicKernel<T> kernel;
+    Pass pass;
+    bool cp;
+    const bool* columns;
+    Partial* parts;                 // one per thread
+};
+
+// Cross-product of the fast and second-pass paths: the block's observations
+// are copied, centred (second pass) and scaled by sqrt(w), kCpChunk at a
+// time, and added with the single-threaded rank-k update. The fast path then
+// subtracts W m m^T from the raw products.
+template <class T>
+void cp_through_blas(const KernelArgs<T>& a, bool columns, Pass pass, Partial& s) {
+    const int64_t q = a.q;
+    double* buf = s.work + 2 * q;
+    const int32_t nq = static_cast<int32_t>(q);
+    const double one = 1.0;
+    for (int64_t i0 = a.i0; i0 < a.i1; i0 += kCpChunk) {
+        const int64_t nb = (a.i1 - i0 < kCpChunk) ? a.i1 - i0 : kCpChunk;
+        for (int64_t i = 0; i < nb; ++i) {
+            const double sw = a.w ? std::sqrt(double(a.w[i0 + i])) : 1.0;
+            for (int64_t c = 0; c < q; ++c) {
+                const double xv = columns ? double(a.x[(i0 + i) * a.ld + a.comp[c]])
+                                          : double(a.x[a.comp[c] * a.ld + i0 + i]);
+                buf[i * q + c] = sw * (pass == kPass2p ? xv - s.mean[c] : xv);
+            }
+        }
+        const int32_t k = static_cast<int32_t>(nb);
+        // Column-major q x q, lower triangle = our row-major upper triangle.
+        orvu_blas_xdsyrk("L", "N", &nq, &k, &one, buf, &nq, &one, s.cp, &nq);
+    }
+    if (pass == kPassFast)
+        for (int64_t j = 0; j < q; ++j)
+            for (int64_t k = j; k < q; ++k) s.cp[j * q + k] -= s.W * s.mean[j] * s.mean[k];
+}
+
+template <class T>
+void basic_threader(int32_t thread, int32_t count, void* vctx) {
+    auto* ctx = static_cast<PassContext<T>*>(vctx);
+    KernelArgs<T> a = ctx->args;
+    a.i0 = ctx->n * thread / count;
+    a.i1 = ctx->n * (thread + 1) / count;
+    Partial& s = ctx->parts[thread];
+    ctx->kernel(a, s);
+    if (ctx->cp && ctx->pass != kPass1p) cp_through_blas(a, *ctx->columns, ctx->pass, s);
+}
+
+extern "C" void _vSSBasicThreaderD(int32_t t, int32_t c, void* x) { basic_threader<double>(t, c, x); }
+extern "C" void _vSSBasicThreaderS(int32_t t, int32_t c, void* x) { basic_threader<float>(t, c, x); }
+template <class T> orvu_thr_team_body threader_of();
+template <> orvu_thr_team_body threader_of<double>() { return _vSSBasicThreaderD; }
+template <> orvu_thr_team_body threader_of<float>() { return _vSSBasicThreaderS; }
+
+// threads = min(T, work >> 13, n >> 4), at least 1; work = n p, or n p p
+// with a cross-product.
+int32_t thread_count(const OrvuThreadingTable* thr, int64_t n, int64_t p, bool cp) {
+    if (!thr || !thr->max_threads || !thr->parallel_team) return 1;
+    int64_t threads = thr->max_threads();
+    const int64_t work = n * p * (cp ? p : 1);
+    if (work >> 13 < threads) threads = work >> 13;
+    if (n >> 4 < threads) threads = n >> 4;
+    return threads < 1 ? 1 : static_cast<int32_t>(threads);
+}
+
+template <class T>
+int32_t read_matrices(const SSTask* t, const BasicPlan& pl, Matrices* mx) {
+    struct { int slot; const void* code; int* out; } rows[] = {
+        {kCov, t->covStorage, &mx->cov}, {kCor, t->corStorage, &mx->cor}, {kCp, t->cpStorage, &mx->cp}};
+    for (auto& r : rows) {
+        if (!((pl.needed >> r.slot) & 1u)) continue;
+        if (!r.code) return kNoStorageOrCount;
+        *r.out = mtx_layout(read_int(t, r.code));
+    }
+    return kOk;
+}
+
+// Conversion-only methods: moments from sums, covariance and correlation
+// from the cross-product; nothing else is read.
+template <class T>
+void convert(const SSTask* t, const BasicPlan& pl, const int64_t* comp, int64_t q, int64_t p,
+             const Matrices& mx, double W, double W2) {
+    auto want = [&](int slot) { return (pl.requested >> slot) & 1u; };
+    auto F = [&](int slot) { return field<T>(t, slot); };
+    const double vf = var_factor(W, W2), cf = cov_factor(W, W2);
+    for (int64_t c = 0; c < q; ++c) {
+        const int64_t j = comp[c];
+        if (want(kMean)) F(kMean)[j] = T(double(F(kSum)[j]) / W);
+        for (int k = 0; k < 3; ++k)
+            if (want(kRaw2 + k)) F(kRaw2 + k)[j] = T(double(F(kRawSum2 + k)[j]) / W);
+        if (want(kCen2)) F(kCen2)[j] = T(double(F(kCenSum2)[j]) * vf);
+        if (want(kCen3)) F(kCen3)[j] = T(double(F(kCenSum3)[j]) / W);
+        if (want(kCen4)) F(kCen4)[j] = T(double(F(kCenSum4)[j]) / W);
+        const double c2 = F(kCen2) ? double(F(kCen2)[j]) : 0;
+        if (want(kKurt)) F(kKurt)[j] = T(double(F(kCen4)[j]) / (c2 * c2) - 3.0);
+        if (want(kSkew)) F(kSkew)[j] = T(double(F(kCen3)[j]) / std::sqrt(c2 * c2 * c2));
+        if (want(kVar)) F(kVar)[j] = T(std::sqrt(c2) / double(F(kMean)[j]));
+    }
+    if (!want(kCov) && !want(kCor)) return;
+    const T* cp = F(kCp);
+    for (int64_t a = 0; a < q; ++a)
+        for (int64_t b = a; b < q; ++b) {
+            const int64_t i = comp[a], j = comp[b];
+            const double v = get_sym(cp, mx.cp, p, i, j);
+            if (want(kCov)) put_sym(F(kCov), mx.cov, p, i, j, v * cf);
+            if (want(kCor)) {
+                const double r = a == b ? v * cf : v / std::sqrt(get_sym(cp, mx.cp, p, i, i) * get_sym(cp, mx.cp, p, j, j));
+                put_sym(F(kCor), mx.cor, p, i, j, r);
+            }
+        }
+}
+
+template <class T>
+int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable* thr) {
+    if (!t) return kNullTask;
+    BasicPlan pl;
+    int32_t st = make_basic_plan(t, mask, method, &pl);
+    if (st) return st;
+    Dims d;
+    if (!t->p || (d.p = read_int(t, t->p)) < 1) return kBadDimension;
+    T* acc = static_cast<T*>(t->accumWeight);
+    if (pl.conversion) {
+        if (!acc && (!t->n || t->weights)) return kNoAccumWeight;
+        if (!acc && (d.n = read_int(t, t->n)) < 1) return kBadObsCount;
+    } else {
+        if ((st = common_checks(t, true, &d))) return st;
+        if (pl.pass == kPass2p && !t->mean) return kSlotRows[kMean].missing;
+    }
+    Matrices mx;
+    if ((st = read_matrices<T>(t, pl, &mx))) return st;
+
+    const int64_t p = d.p;
+    const int32_t threads = pl.conversion ? 1 : thread_count(thr, d.n, p, pl.cp);
+    // One block: the component list, the doubles of (threads + 1) partial
+    // results, the last one holding the data processed by earlier calls, and
+    // their views.
+    const bool blas_cp = pl.cp && pl.pass != kPass1p;
+    // Each partial starts on its own 128-byte line, so that one thread's
+    // writes never share a cache line with another thread's reads.
+    const int64_t per = (Partial::doubles(p, pl.cp, blas_cp ? kCpChunk : 0) + 15) / 16 * 16;
+    const int64_t list = (p + 15) / 16 * 16;
+    const uint64_t bytes = sizeof(int64_t) * uint64_t(list) +
+                           (sizeof(double) * uint64_t(per) + sizeof(Partial)) * uint64_t(threads + 1);
+    if (bytes > UINT32_MAX) return kNoMemory;
+    void* block = orvu_serv_allocate(static_cast<uint32_t>(bytes), 128);
+    if (!block) return kNoMemory;
+    int64_t* comp = static_cast<int64_t*>(block);
+    const int64_t q = processed_components(t, p, comp);
+    double* buf = reinterpret_cast<double*>(comp + list);
+    Partial* pv = reinterpret_cast<Partial*>(buf + per * (threads + 1));
+    for (int32_t k = 0; k <= threads; ++k) {
+        pv[k] = Partial{};
+        pv[k].bind(buf + per * k, q, pl.cp);
+        pv[k].clear(q);
+    }
+    Partial& old = pv[threads];
+    const bool continuing = acc && !pl.conversion && acc[0] != T(0);
+
+    if (pl.conversion) {
+        const double W = acc ? double(acc[0]) : double(d.n), W2 = acc ? double(acc[1]) : double(d.n);
+        convert<T>(t, pl, comp, q, p, mx, W, W2);
+    } else {
+        if (pl.pass == kPass2p) {   // every partial is centred on the given means
+            const T* m = static_cast<const T*>(t->mean);
+            for (int32_t k = 0; k <= threads; ++k)
+                for (int64_t c = 0; c < q; ++c) pv[k].mean[c] = m[comp[c]];
+        }
+        if (continuing) {
+            old.W = acc[0];
+            old.W2 = acc[1];
+            if (!recover_state<T>(t, pl, comp, q, p, mx, old)) st = kBadMethod;
+        }
+        if (st == kOk) {
+            const bool cols = d.columns;
+            const KernelTables<T>& kt = kernel_tables<T>();
+            const bool w = t->weights != nullptr;
+            BasicKernel<T> kernel =
+                pl.pass == kPass1p ? kt.one_pass[(cols ? 16 : 0) + (w ? 8 : 0) + 2 * pl.level + (pl.cp ? 1 : 0)]
+                : pl.pass == kPassFast ? kt.fast[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level]
+                                       : kt.second_pass[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level];
+            PassContext<T> ctx{{static_cast<const T*>(t->x), static_cast<const T*>(t->weights), d.ld, 0, 0, comp, q},
+                               d.n, kernel, pl.pass, pl.cp, &cols, pv};
+            if (threads > 1) thr->parallel_team(threads, &ctx, threader_of<T>());
+            else basic_threader<T>(0, 1, &ctx);
+            // Pairwise merge: partial k absorbs k + step, in order of the blocks.
+            for (int32_t step = 1; step < threads; step *= 2)
+                for (int32_t k = 0; k + step < threads; k += 2 * step) merge(pv[k], pv[k + step], q);
+            merge(old, pv[0], q);
+            write_results<T>(t, pl, comp, q, p, mx, old);
+            if (acc) {
+                acc[0] = T(old.W);
+                acc[1] = T(old.W2);
+            }
+        }
+    }
+    orvu_serv_deallocate(block);
+    return st;
+}
+
+}  // namespace
+}  // namespace orvu::ss
+
+extern "C" {
+ORVU_API int32_t _ptzdSSBasic(SSTask* task, uint32_t lo, uint32_t hi, int32_t method, int32_t,
+                              const OrvuThreadingTable* thr) {
+    return orvu::ss::basic<double>(task, (uint64_t(hi) << 32) | lo, method, thr);
+}
+ORVU_API int32_t _ptzsSSBasic(SSTask* task, uint32_t lo, uint32_t hi, int32_t method, int32_t,
+                              const OrvuThreadingTable* thr) {
+    return orvu::ss::basic<float>(task, (uint64_t(hi) << 32) | lo, method, thr);
+}
+}
