@@ -7,6 +7,7 @@ extern "C" {
 __attribute__((weak)) void orvu_demo_kex();
 __attribute__((weak)) void orvu_demo_ptz_rng();
 __attribute__((weak)) void orvu_demo_ptz_stats();
+__attribute__((weak)) void orvu_demo_ptz_stats_order();
 __attribute__((weak)) void orvu_demo_df();
 __attribute__((weak)) void orvu_demo_arrayutil();
 }
@@ -17,6 +18,7 @@ int main() {
         {"vector math", orvu_demo_kex},
         {"random numbers", orvu_demo_ptz_rng},
         {"summary statistics", orvu_demo_ptz_stats},
+        {"order statistics", orvu_demo_ptz_stats_order},
         {"data fitting", orvu_demo_df},
         {"array utilities", orvu_demo_arrayutil},
     };
