@@ -1,0 +1,78 @@
+// Precision-generic access to the data-fitting entry points for the tests.
+#ifndef ORVU_TESTS_DF_API_H
+#define ORVU_TESTS_DF_API_H
+
+#include <cstdint>
+#include <vector>
+
+#include "orvu_df.h"
+
+template <class T>
+struct Df;
+
+// Per-kind integrator kernels in kind order (0 linear .. 6 step-wise right).
+#define DF_API_INTEGR(t, T, Name, K) &orvu_df_kernel_##t##_Integrate##Name##Spline,
+#define DF_API_INTEGR_CB(t, T, Name, K) &orvu_df_kernel_##t##_Integrate##Name##SplineCB,
+
+#define DF_API_TRAITS(t, T)                                                                                  \
+    template <>                                                                                              \
+    struct Df<T> {                                                                                           \
+        using SearchCb = orvu_df_##t##search_cb;                                                             \
+        using InterpCb = orvu_df_##t##interp_cb;                                                             \
+        using IntegrCb = orvu_df_##t##integr_cb;                                                             \
+        static constexpr auto NewTask = orvu_df_kernel_##t##NewTask1D;                                        \
+        static constexpr auto EditPtr = orvu_df_kernel_##t##EditPtr;                                          \
+        static constexpr auto EditIdxPtr = orvu_df_kernel_##t##EditIdxPtr;                                    \
+        static constexpr auto EditPP = orvu_df_kernel_##t##EditPPSpline1D;                                    \
+        static constexpr auto QueryPtr = orvu_df_kernel_##t##QueryPtr;                                        \
+        static constexpr auto QueryIdxPtr = orvu_df_kernel_##t##QueryIdxPtr;                                  \
+        static constexpr auto Linear = orvu_df_kernel_##t##DFLinearSpline1D;                                  \
+        static constexpr auto Quadratic = orvu_df_kernel_##t##DFQuadraticSpline1D;                            \
+        static constexpr auto Natural = orvu_df_kernel_##t##DFNaturalCubicSpline1D;                           \
+        static constexpr auto Default = orvu_df_kernel_##t##DFDefaultCubicSpline1D;                           \
+        static constexpr auto Akima = orvu_df_kernel_##t##DFAkimaCubicSpline1D;                               \
+        static constexpr auto Bessel = orvu_df_kernel_##t##DFBesselCubicSpline1D;                             \
+        static constexpr auto Hermite = orvu_df_kernel_##t##DFHermiteCubicSpline1D;                           \
+        static constexpr auto Search = orvu_df_kernel_##t##DFSearch1D;                                        \
+        static constexpr auto Interp = orvu_df_kernel_##t##DFInterpolate1D;                                   \
+        static constexpr auto Integr = orvu_df_kernel_##t##DFIntegrate1D;                                     \
+        static constexpr decltype(&orvu_df_kernel_##t##_IntegrateLinearSpline) kIntegr[] = {                  \
+            ORVU_DF_INTEGR_KERNELS(DF_API_INTEGR, t, T)};                                                     \
+        static constexpr decltype(&orvu_df_kernel_##t##_IntegrateLinearSplineCB) kIntegrCB[] = {              \
+            ORVU_DF_INTEGR_KERNELS(DF_API_INTEGR_CB, t, T)};                                                  \
+        static constexpr double kTol = sizeof(T) == 8 ? 1e-10 : 2e-3;                                        \
+    };
+DF_API_TRAITS(s, float)
+DF_API_TRAITS(d, double)
+#undef DF_API_TRAITS
+
+// Values (dorder {1}) of every function at the sites, layout r[j*n + k].
+template <class T>
+int32_t interp_values(OrvuDFTaskPtr task, const std::vector<T>& sites, std::vector<T>& r, int64_t ny,
+                      const int32_t* dorder = nullptr, int64_t ndorder = 1, int64_t nres = 1,
+                      const OrvuThreadingTable* thr = nullptr) {
+    static const int32_t kValue[1] = {1};
+    r.assign(sites.size() * ny * nres, T(0));
+    return Df<T>::Interp(task, 1, 0, static_cast<int64_t>(sites.size()), sites.data(), 0, dorder ? ndorder : 1,
+                         dorder ? dorder : kValue, nullptr, r.data(), 16, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr, thr);
+}
+
+// A threading table that claims four threads whatever the machine has, so the
+// threaded paths are taken everywhere; entry 0 runs on the platform's pool
+// (which never hands out a thread index beyond what was asked for) and
+// counts its calls.
+struct FourThreads {
+    static inline int calls = 0;
+    static void parallel_for(int32_t count, int32_t threads, void* ctx, orvu_thr_loop_body body) {
+        __atomic_add_fetch(&calls, 1, __ATOMIC_RELAXED);
+        orvu_serv_threading_table()->parallel_for(count, threads, ctx, body);
+    }
+    static int32_t max_threads() { return 4; }
+    static const OrvuThreadingTable* table() {
+        static const OrvuThreadingTable t = {parallel_for, nullptr, nullptr, nullptr, max_threads};
+        return &t;
+    }
+};
+
+#endif
