@@ -57,6 +57,12 @@ const std::vector<GenCase>& cases() {
         {"WH-legacy-100", 104, {}, [] { return make_ref<ref::Wh>(100, std::vector<uint32_t>{}); }},
         {"MRG32K3A", PTZ_BRNG_MRG32K3A, {1, 2, 3, 4, 5, 6},
          [] { return make_ref<ref::Mrg32k3a>(std::vector<uint32_t>{1, 2, 3, 4, 5, 6}); }},
+        // State words just below the moduli: the block's sums at their bounds.
+        {"MRG32K3A-near-moduli", PTZ_BRNG_MRG32K3A,
+         {4294967086u, 4294967085u, 4294967084u, 4294944442u, 4294944441u, 4294944440u}, [] {
+             return make_ref<ref::Mrg32k3a>(std::vector<uint32_t>{4294967086u, 4294967085u, 4294967084u,
+                                                                  4294944442u, 4294944441u, 4294944440u});
+         }},
         {"R250", PTZ_BRNG_R250, {777}, [] { return make_ref<ref::R250>(std::vector<uint32_t>{777}); }},
         {"R250-full-seed", PTZ_BRNG_R250, many_seeds(250), [] { return make_ref<ref::R250>(many_seeds(250)); }},
     };
