@@ -9,6 +9,14 @@ endif()
 if(ORVU_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    # Clang links the sanitizer runtimes statically into executables only:
+    # shared objects linked with --no-undefined need the shared runtime.
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libclang_rt.asan-${CMAKE_SYSTEM_PROCESSOR}.so
+                    OUTPUT_VARIABLE asan_rt OUTPUT_STRIP_TRAILING_WHITESPACE)
+    get_filename_component(asan_dir "${asan_rt}" DIRECTORY)
+    add_link_options(-shared-libasan "-Wl,-rpath,${asan_dir}")
+  endif()
 endif()
 
 # Instruction-set flags of each kernel level. A kernel source is compiled with
