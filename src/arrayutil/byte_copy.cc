@@ -1,31 +1,21 @@
-// Byte-level copy: short, aligned and streaming paths.
-#include <emmintrin.h>
-
-#include <cstring>
-
+// Byte-level copy of 64 bytes and more: vector, string-move and streaming
+// paths. Each loads the first and last 16 source bytes up front and stores
+// them unaligned around a body of aligned 16-byte stores, so no head or tail
+// needs a chain of small moves.
 #include "arrayutil/byte_paths.h"
 
 namespace orvu::arrayutil {
 namespace {
 
-template <size_t N>
-inline void move(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, N); }
-
 inline __m128i load(const uint8_t* s) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)); }
 inline __m128i load_aligned(const uint8_t* s) { return _mm_load_si128(reinterpret_cast<const __m128i*>(s)); }
 inline void store(uint8_t* d, __m128i v) { _mm_store_si128(reinterpret_cast<__m128i*>(d), v); }
+inline void store_u(uint8_t* d, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v); }
 inline void store_nt(uint8_t* d, __m128i v) { _mm_stream_si128(reinterpret_cast<__m128i*>(d), v); }
 
-// Small stores that bring dst to 16-byte alignment; returns the bytes moved.
-size_t copy_head(uint8_t* dst, const uint8_t* src) {
-    size_t k = (0 - reinterpret_cast<uintptr_t>(dst)) & 15;
-    size_t o = 0;
-    if (k & 1) { move<1>(dst + o, src + o); o += 1; }
-    if (k & 2) { move<2>(dst + o, src + o); o += 2; }
-    if (k & 4) { move<4>(dst + o, src + o); o += 4; }
-    if (k & 8) { move<8>(dst + o, src + o); o += 8; }
-    return k;
-}
+// Offset of the first 16-byte-aligned destination address strictly above dst
+// (1 to 16): the body starts there, the unaligned first store covers the rest.
+inline size_t body_offset(const uint8_t* dst) { return 16 - (reinterpret_cast<uintptr_t>(dst) & 15); }
 
 // Body over whole 16-byte blocks, dst aligned. Aligned source loads when the
 // source shares the destination's alignment.
@@ -73,57 +63,68 @@ bool destination_just_above(const uint8_t* dst, const uint8_t* src) {
     return gap != 0 && gap < kAliasWindow;
 }
 
-// Size of the portions of the streaming copy: the source portion is first read
-// into the cache one byte per 64-byte line, then streamed out.
-constexpr size_t kStreamChunk = size_t{256} << 10;
+// The streaming copy asks for each source line this far ahead of the loads,
+// with a non-temporal hint, so that reads arrive ahead of use without
+// displacing the cache. Measured on a 64 MiB copy: 4 KiB ahead beat 1 KiB
+// ahead and beat reading whole 64-256 KiB portions one byte per line before
+// streaming them out.
+constexpr size_t kPrefetchAhead = 4096;
 constexpr size_t kLine = 64;
+
+// Streaming body, dst aligned: whole 64-byte lines with the prefetch as long
+// as the line ahead is inside the source, then the remaining lines and blocks.
+template <bool SourceAligned>
+void stream_blocks(uint8_t* dst, const uint8_t* src, size_t blocks) {
+    const size_t lines = blocks / 4;
+    const size_t ahead_lines = kPrefetchAhead / kLine;
+    const size_t prefetched = lines > ahead_lines ? lines - ahead_lines : 0;
+    size_t i = 0;
+    for (; i < prefetched; ++i) {
+        _mm_prefetch(reinterpret_cast<const char*>(src + i * kLine + kPrefetchAhead), _MM_HINT_NTA);
+        copy_blocks<SourceAligned, true>(dst + i * kLine, src + i * kLine, 4);
+    }
+    copy_blocks<SourceAligned, true>(dst + i * kLine, src + i * kLine, blocks - 4 * i);
+}
 
 }  // namespace
 
-void copy_short(uint8_t* dst, const uint8_t* src, size_t n) {
-    size_t o = 0;
-    if (n & 32) { move<32>(dst + o, src + o); o += 32; }
-    if (n & 16) { move<16>(dst + o, src + o); o += 16; }
-    if (n & 8) { move<8>(dst + o, src + o); o += 8; }
-    if (n & 4) { move<4>(dst + o, src + o); o += 4; }
-    if (n & 2) { dst[o] = src[o]; dst[o + 1] = src[o + 1]; o += 2; }
-    if (n & 1) { dst[o] = src[o]; }
+void copy_vector(uint8_t* dst, const uint8_t* src, size_t n) {
+    const __m128i first = load(src), last = load(src + n - 16);
+    size_t o = body_offset(dst);
+    size_t blocks = (n - o) / 16;
+    if (destination_just_above(dst + o, src + o)) copy_blocks_backward(dst + o, src + o, blocks);
+    else copy_blocks_any<false>(dst + o, src + o, blocks);
+    store_u(dst, first);
+    store_u(dst + n - 16, last);
+}
+
+void copy_string(uint8_t* dst, const uint8_t* src, size_t n) {
+#if defined(__i386__) || defined(__x86_64__)
+    __asm__ volatile("rep movsb" : "+D"(dst), "+S"(src), "+c"(n) : : "memory");
+#else
+    std::memcpy(dst, src, n);
+#endif
 }
 
 void copy_normal(uint8_t* dst, const uint8_t* src, size_t n) {
-    size_t k = copy_head(dst, src);
-    dst += k, src += k, n -= k;
-    size_t blocks = n / 16;
-    if (destination_just_above(dst, src)) copy_blocks_backward(dst, src, blocks);
-    else copy_blocks_any<false>(dst, src, blocks);
-    copy_short(dst + 16 * blocks, src + 16 * blocks, n & 15);
+    if (n >= kStringCopyFrom && has_fast_string_moves()) copy_string(dst, src, n);
+    else copy_vector(dst, src, n);
+}
+
+void copy_long(uint8_t* dst, const uint8_t* src, size_t n) {
+    if (use_streaming_stores(n, kLargeCopyFrom)) copy_streaming(dst, src, n);
+    else copy_normal(dst, src, n);
 }
 
 void copy_streaming(uint8_t* dst, const uint8_t* src, size_t n) {
-    size_t k = copy_head(dst, src);
-    dst += k, src += k, n -= k;
-    size_t blocks = n / 16;
-    for (size_t done = 0; done < blocks;) {
-        size_t step = blocks - done < kStreamChunk / 16 ? blocks - done : kStreamChunk / 16;
-        const uint8_t* s = src + 16 * done;
-        // Touch every line of the portion first: the loads then hit the cache
-        // while the streaming stores drain, instead of alternating with them.
-        unsigned touch = 0;
-        for (size_t b = 0; b < 16 * step; b += kLine) touch += s[b];
-        __asm__ volatile("" : : "r"(touch));
-        copy_blocks_any<true>(dst + 16 * done, s, step);
-        done += step;
-    }
+    const __m128i first = load(src), last = load(src + n - 16);
+    size_t o = body_offset(dst);
+    size_t blocks = (n - o) / 16;
+    if ((reinterpret_cast<uintptr_t>(src + o) & 15) == 0) stream_blocks<true>(dst + o, src + o, blocks);
+    else stream_blocks<false>(dst + o, src + o, blocks);
     _mm_sfence();  // streaming stores are weakly ordered: publish them
-    copy_short(dst + 16 * blocks, src + 16 * blocks, n & 15);
-}
-
-void copy_bytes(void* dst_, const void* src_, size_t n) {
-    auto* dst = static_cast<uint8_t*>(dst_);
-    auto* src = static_cast<const uint8_t*>(src_);
-    if (n < kShortCopyBelow) copy_short(dst, src, n);
-    else if (use_streaming_stores(n, kLargeCopyFrom)) copy_streaming(dst, src, n);
-    else copy_normal(dst, src, n);
+    store_u(dst, first);
+    store_u(dst + n - 16, last);
 }
 
 }  // namespace orvu::arrayutil

@@ -8,7 +8,7 @@ using namespace orvu::arrayutil;
 
 template <class T>
 void fill_elements(const T& value, void* dst, size_t count, size_t large_from) {
-    fill_bytes(dst, count * sizeof(T), make_pattern(&value, sizeof(T)), large_from);
+    fill_bytes(dst, count * sizeof(T), pattern_of(value), large_from);
 }
 }  // namespace
 

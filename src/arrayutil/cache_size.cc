@@ -1,5 +1,6 @@
-// Size of the processor's last-level data cache, for the choice between normal
-// and cache-bypassing stores.
+// What the byte-level paths ask of the processor: the size of its last-level
+// data cache, for the choice between normal and cache-bypassing stores, and
+// whether its string moves are fast and its 256-bit vector stores usable.
 //
 // Sources, in order: the deterministic cache-parameter leaves (leaf 4 on Intel,
 // leaf 0x8000001D on AMD and Hygon), the Intel leaf-2 descriptor bytes looked up
@@ -154,10 +155,38 @@ size_t last_level_cache_bytes() {
     return static_cast<size_t>(v);
 }
 
-bool use_streaming_stores(size_t bytes, size_t threshold) {
-    if (bytes < threshold) return false;
-    size_t cache = last_level_cache_bytes();
-    return cache != 0 && bytes >= cache / 2;
+bool has_wide_vectors() {
+    // Leaf 1 ECX bit 28 (AVX) and bit 27 (the system saves extended state),
+    // and XCR0 bits 1 and 2: the system saves and restores the SSE and AVX
+    // registers, without which 256-bit instructions fault.
+    static const bool wide = [] {
+#ifdef ORVU_HAVE_CPUID
+        unsigned a, b, c, d;
+        if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+        if (((c >> 27) & 1) == 0 || ((c >> 28) & 1) == 0) return false;
+        uint32_t lo, hi;
+        __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        return (lo & 6u) == 6u;
+#else
+        return false;
+#endif
+    }();
+    return wide;
+}
+
+bool has_fast_string_moves() {
+    // Leaf 7, sub-leaf 0, EBX bit 9: enhanced `rep movsb`/`rep stosb`.
+    static const bool fast = [] {
+#ifdef ORVU_HAVE_CPUID
+        unsigned a, b, c, d;
+        if (__get_cpuid_max(0, nullptr) < 7) return false;
+        __cpuid_count(7, 0, a, b, c, d);
+        return ((b >> 9) & 1) != 0;
+#else
+        return false;
+#endif
+    }();
+    return fast;
 }
 
 }  // namespace orvu::arrayutil
