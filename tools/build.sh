@@ -30,8 +30,21 @@ need() {
     case "$missing" in *:i386*)
         dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
     esac
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    # A mirror in the middle of a sync can fail an index download; try again,
+    # and in the end go on with the indexes at hand if the install can.
+    tries=0
+    until apt-get update -qq; do
+        tries=$((tries + 1))
+        [ "$tries" -ge 4 ] && { echo "apt-get update kept failing; using the indexes at hand"; break; }
+        sleep $((tries * 15))
+    done
+    tries=0
+    until DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null; do
+        tries=$((tries + 1))
+        [ "$tries" -ge 3 ] && return 1
+        sleep $((tries * 15))
+        apt-get update -qq || true
+    done
 }
 
 configure_build() {  # dir, cmake options...
