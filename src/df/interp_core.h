@@ -93,12 +93,48 @@ int32_t eval_site(const Request<T>& rq, int64_t j, int64_t k, int64_t c, T s) {
     }
 }
 
+// Values of function j of a fixed-order polynomial kind at sites [k0, k1),
+// written to out[(k - k0) * step]. The kind switch and the derivative loop of
+// eval_site leave the per-site loop; cell and Horner sum are the same, so the
+// results are identical.
+template <class T, int Order>
+void poly_values(const Fit<T>& f, int64_t j, const T* site, const int32_t* cell, int64_t k0, int64_t k1, T* out,
+                 int64_t step) {
+    const T* base = static_cast<const T*>(f.t->coeff_ptrs[j]);
+    const int64_t last = f.ncell - 1;
+    for (int64_t k = k0; k < k1; ++k) {
+        int64_t c = cell[k] - 1;
+        c = c < 0 ? 0 : (c > last ? last : c);
+        const T* cf = base + c * Order;
+        const T u = site[k] - f.node(c);
+        T v = cf[Order - 1];
+        for (int i = Order - 2; i >= 0; --i) v = v * u + cf[i];
+        out[(k - k0) * step] = v;
+    }
+}
+
+// The value-only request of a linear, quadratic or cubic spline through
+// poly_values; false when the request is anything else.
+template <class T>
+bool values_fast(const Request<T>& rq, int64_t j, const T* site, const int32_t* cell, int64_t k0, int64_t k1) {
+    if (rq.nres != 1 || rq.q[0] != 0) return false;
+    T* out = rq.out(j, k0, 0);
+    switch (rq.fit->kind) {
+        case Kind::Linear: poly_values<T, 2>(*rq.fit, j, site, cell, k0, k1, out, rq.sk); return true;
+        case Kind::Quadratic: poly_values<T, 3>(*rq.fit, j, site, cell, k0, k1, out, rq.sk); return true;
+        case Kind::Cubic: poly_values<T, 4>(*rq.fit, j, site, cell, k0, k1, out, rq.sk); return true;
+        default: return false;
+    }
+}
+
 // Every function at sites [k0, k1).
 template <class T>
 int32_t eval_range(const Request<T>& rq, const T* site, const int32_t* cell, int64_t k0, int64_t k1) {
-    for (int64_t j = 0; j < rq.fit->t->ny; ++j)
+    for (int64_t j = 0; j < rq.fit->t->ny; ++j) {
+        if (values_fast(rq, j, site, cell, k0, k1)) continue;
         for (int64_t k = k0; k < k1; ++k)
             if (int32_t st = eval_site(rq, j, k, cell[k], site[k])) return st;
+    }
     return ORVU_DF_OK;
 }
 

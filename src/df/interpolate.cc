@@ -39,7 +39,8 @@ int32_t interp_range(const InterpJob<T, CB>& job, int64_t k0, int64_t k1, int32_
     if constexpr (WithCallbacks) {
         return eval_groups(rq, job.site, job.cell, k0, k1, job.cbs, job.params);
     } else {
-        if (!job.spread) return eval_range(rq, job.site, job.cell, k0, k1);
+        // One result per site is laid out the same way in both layouts.
+        if (!job.spread || rq.nres == 1) return eval_range(rq, job.site, job.cell, k0, k1);
         // Site-major results of one function into the slot, then spread to
         // the caller's layout; slots a kernel does not write are not copied.
         T* slot = job.scratch + static_cast<int64_t>(th) * kSubBlock * rq.nres;

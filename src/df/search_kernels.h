@@ -59,7 +59,16 @@ void sorted_search(int64_t nx, const T* x, int64_t n, const T* site, int32_t* st
             int64_t top = nx;
             while (top - c > half) {
                 const int64_t mid = c + (top - c) / 2;
-                if (x[mid] <= t) c = mid; else top = mid;
+                // A branch, not a conditional move: on ascending sites the
+                // outcome repeats, and a predicted branch lets the next site's
+                // loads start before this comparison is known (a conditional
+                // move would chain every site's load on the previous one).
+                if (x[mid] <= t) {
+                    c = mid;
+                    __asm__("" : "+r"(c));
+                } else {
+                    top = mid;
+                }
             }
         }
         c = scan_up(x, nx, c, t);

@@ -81,6 +81,40 @@ TYPED_TEST(Interp, ValuesAndDerivativesInBothLayoutsDirectAndThreaded) {
     }
 }
 
+// A value-only request takes a shortened loop for linear and cubic splines:
+// its values must be bit for bit the value slot of a request that also asks
+// for a derivative (the per-site path), inside and outside the partition, on
+// both layouts, directly and in blocks.
+TYPED_TEST(Interp, ValueOnlyRequestMatchesTheValueSlot) {
+    using T = TypeParam;
+    CubicTask<T> ct;
+    std::vector<T> cl(2 * (ct.nx - 1) * ct.ny);
+    OrvuDFTaskPtr lin = nullptr;
+    ASSERT_EQ(Df<T>::NewTask(&lin, ct.nx, ct.x.data(), 1, ct.ny, ct.y.data(), 16, 0), 0);
+    ASSERT_EQ(Df<T>::EditPP(lin, 2, 0, 0, nullptr, 0, nullptr, cl.data(), 0), 0);
+    ASSERT_EQ(Df<T>::Linear(lin, 0, 0, nullptr), 0);
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> u(-2, 8);
+    const int32_t value[1] = {1}, value_slope[2] = {1, 1};
+    for (OrvuDFTaskPtr task : {ct.task, lin})
+        for (int64_t nsite : {int64_t(20), int64_t(1500)})
+            for (int64_t rhint : {int64_t(16), int64_t(0)}) {
+                std::vector<T> s(nsite), v(nsite * ct.ny), vd(2 * nsite * ct.ny);
+                for (auto& e : s) e = static_cast<T>(u(gen));
+                ASSERT_EQ(Df<T>::Interp(task, 1, 0, nsite, s.data(), 0, 1, value, nullptr, v.data(), rhint, nullptr,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        orvu_serv_threading_table()), 0);
+                ASSERT_EQ(Df<T>::Interp(task, 1, 0, nsite, s.data(), 0, 2, value_slope, nullptr, vd.data(), 16,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        nullptr, orvu_serv_threading_table()), 0);
+                int differ = 0;
+                for (int64_t j = 0; j < ct.ny; ++j)
+                    for (int64_t k = 0; k < nsite; ++k) differ += v[j * nsite + k] != vd[(j * nsite + k) * 2];
+                EXPECT_EQ(differ, 0) << nsite << " " << rhint;
+            }
+    orvu_df_kernel_DeleteTask(&lin);
+}
+
 TYPED_TEST(Interp, GivenCellsAreUsedWithoutSearch) {
     using T = TypeParam;
     CubicTask<T> ct(1);  // 64-bit integer arrays
