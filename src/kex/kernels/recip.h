@@ -43,28 +43,30 @@ typename V::mask double_divisor_special(V b) {
     return unordered(b, b) | (m < V::splat(0x1p-1022)) | (m >= V::splat(0x1p1021));
 }
 
-// 1/b for b inside the range above. b = +-f * 2^k with f in [1, 2):
+// 1/b for b inside the range above. b = f * 2^k with f = +-[1, 2) (b's sign
+// and mantissa under the exponent of 1.0):
 //   y0 = single-precision estimate of 1/f        |e| <= 1.5 * 2^-12 + 2^-24
 //   e  = 1 - f y0                                (so 1/f = y0 / (1 - e))
 //   1/f ~ y0 (1 + e + e^2)                       EP: error e^3 ~ 2^-34
-//   1/f ~ y0 (1 + e + e^2 + e^3 + e^4)           LA: error e^5 ~ 2^-57, below the roundings
+//   1/f ~ y0 (1 + (e + e^2)(1 + e^2))            LA: error e^5 ~ 2^-57, below the roundings
 // and 2^-k is made by subtracting b's exponent field from that of 2^1022
-// (0x7FE...), with b's sign carried over; the final scaling is exact.
+// (0x7FE...); the final scaling is exact.
 template <Recip R, class V>
 V double_recip(V b) {
     const V exp_mask = splat_bits<V>(0x7FF0000000000000ull);
-    const V sign_mask = splat_bits<V>(0x8000000000000000ull);
     const V one = V::splat(1.0);
-    const V f = bit_or(bit_andnot(bit_or(exp_mask, sign_mask), b), one);
+    const V f = bit_or(bit_andnot(exp_mask, b), one);
     const V y0 = rcp_estimate(f);
     const V e = one - f * y0;
     V p;
-    if constexpr (R == Recip::EP) p = e * (one + e);
-    else p = e * (one + e * (one + e * (one + e)));
+    if constexpr (R == Recip::EP) {
+        p = e * (one + e);
+    } else {
+        const V e2 = e * e;
+        p = (e + e2) * (one + e2);
+    }
     const V y = y0 + y0 * p;
-    const V scale = bit_or(bits_sub(splat_bits<V>(0x7FE0000000000000ull), bit_and(b, exp_mask)),
-                           bit_and(b, sign_mask));
-    return y * scale;
+    return y * bits_sub(splat_bits<V>(0x7FE0000000000000ull), bit_and(b, exp_mask));
 }
 
 // ---- a quotient of floats refined in double precision ------------------------------
