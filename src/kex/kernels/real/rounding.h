@@ -53,16 +53,18 @@ struct RoundHalfAwayOp : PolicyBase<T, 1, 1> {
 };
 
 // Frac: a - trunc(a) with the sign of a OR-ed in (Frac(-3) = -0). Lanes with
-// the exponent field all ones (inf, NaN) go through rare().
+// the exponent field all ones (inf, NaN) go through rare(); they are exactly
+// the lanes where a - trunc(a) is a NaN (inf - inf, or a NaN passed on), so
+// one unordered test on the difference finds them.
 template <class T>
 struct FracOp : PolicyBase<T, 1, 1> {
     static constexpr int unroll = kEightPerBlock<T>;
     static constexpr bool kHasSpecial = true;
     template <class V>
     typename V::mask fast(const V (&x)[1], V (&y)[1]) const {
-        const V s = bit_and(x[0], V::splat(T(-0.0)));
-        y[0] = bit_or(x[0] - round_int<Rnd::Trunc>(x[0]), s);
-        return unordered(x[0], x[0]) | (abs(x[0]) == V::splat(std::numeric_limits<T>::infinity()));
+        const V d = x[0] - round_int<Rnd::Trunc>(x[0]);
+        y[0] = bit_or(d, bit_and(x[0], V::splat(T(-0.0))));
+        return unordered(d, d);
     }
     int rare(const T* x, T* y) const {
         const T a = x[0];
