@@ -2,7 +2,12 @@
 // allocation hooks tests use to reach every memory-failure path.
 #include <atomic>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "orvu_serv.h"
 
@@ -27,6 +32,22 @@ bool injected_failure() {
 
 bool is_power_of_two(int32_t v) { return v > 0 && (v & (v - 1)) == 0; }
 
+// Large blocks (working copies of whole data sets) are touched once, in full,
+// soon after they are allocated: asking for huge pages on their 2 MiB-aligned
+// interior turns hundreds of page faults per megabyte into one per 2 MiB.
+// Only advice: where the system has no huge pages nothing changes.
+void advise_huge_pages(void* p, size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+    if (size < 2 * kHuge) return;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(p) + size) & ~(kHuge - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)p, (void)size;
+#endif
+}
+
 }  // namespace
 
 extern "C" {
@@ -40,6 +61,7 @@ void* orvu_serv_allocate(uint32_t size, int32_t alignment) {
     void* p = nullptr;
     // A zero-byte request still yields a distinct block that can be freed.
     if (posix_memalign(&p, align, size == 0 ? 1 : size) != 0) return nullptr;
+    advise_huge_pages(p, size);
     g_live.fetch_add(1, std::memory_order_relaxed);
     return p;
 }
