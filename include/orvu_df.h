@@ -2,7 +2,13 @@
  * interpolation and integration.
  *
  * Every function returns a 32-bit status: 0 on success, a negative ORVU_DF_*
- * code otherwise. Integer arguments of the task-level operations are 64-bit. */
+ * code otherwise. Integer arguments of the task-level operations are 64-bit.
+ *
+ * What the caller guarantees: arrays hold the sizes the task and the call
+ * name (nx nodes, nsite sites, the coefficient and result areas); the
+ * partition is ascending; sites given with the sorted-site hint (64) are
+ * ascending (otherwise their cells are merely non-decreasing). Given cells
+ * (type 4) outside 0..nx are clamped to it (look-up: no match). */
 #ifndef ORVU_DF_H
 #define ORVU_DF_H
 

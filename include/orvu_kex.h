@@ -5,7 +5,12 @@
  * _kex<t><Fn>_21 / _50 the LA kernel (slot 0), _kex<t><Fn>_11 / _26 the EP
  * kernel (slot 2); 21/50 and 11/26 are the correct bits promised for single
  * and double element types. A count n <= 0 does nothing. Result arrays may be
- * the argument arrays (in-place operation). */
+ * the argument arrays (in-place operation).
+ *
+ * What the caller guarantees (nothing here checks it): every array holds the
+ * n elements a call reads or writes; for Pack/Unpack, the increment and every
+ * entry of an index list address elements inside the caller's arrays (they
+ * are used as given, so a wrong one reads or writes out of bounds). */
 #ifndef ORVU_KEX_H
 #define ORVU_KEX_H
 

@@ -67,7 +67,8 @@ int32_t eval_site(const Request<T>& rq, int64_t j, int64_t k, int64_t c, T s) {
         case Kind::StepLeft:
         case Kind::StepRight: {
             if (!rq.value_wanted) return ORVU_DF_OK;
-            int64_t i = c - 1 < 0 ? 0 : c - 1;
+            // Clamped both ways: cells given by the caller (type 4) are not checked.
+            int64_t i = c - 1 < 0 ? 0 : (c - 1 >= f.nx ? f.nx - 1 : c - 1);
             if (f.kind == Kind::StepLeft && i >= 1 && i <= f.nx - 2 && s == f.node(i)) --i;
             *rq.out(j, k, 0) = f.y(j, i);
             return ORVU_DF_OK;
@@ -77,7 +78,7 @@ int32_t eval_site(const Request<T>& rq, int64_t j, int64_t k, int64_t c, T s) {
                 return f.uniform ? std::fabs(s - f.node(i)) <= lookup_tol<T>() : s == f.x[i];
             };
             int64_t i = -1;
-            if (c > 0 && match(c - 1)) i = c - 1;
+            if (c > 0 && c <= f.nx && match(c - 1)) i = c - 1;
             else if (c > 0 && c < f.nx && match(c)) i = c;
             if (i < 0) return ORVU_DF_ERROR_BAD_LOOKUP_SITE;
             *rq.out(j, k, 0) = f.y(j, i);

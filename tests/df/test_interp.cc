@@ -201,7 +201,19 @@ TYPED_TEST(Interp, StepwiseLookUpAndErrors) {
         ASSERT_EQ(run(s, 5, 1, val), 0);
         for (int k = 0; k < 5; ++k) EXPECT_EQ(r[k], row.expect[k]) << row.type << " " << k;
     }
+    // Cells given by the caller (type 4) are not checked: out-of-range ones
+    // are clamped, and a look-up finds no node there.
+    const int32_t wild[2] = {-7, 1000};
+    const T ends[2] = {0, 3};
+    auto given = [&]() {
+        return Df<T>::Interp(task, 4, 0, 2, ends, 0, 1, val, nullptr, r, 16, const_cast<int32_t*>(wild), nullptr,
+                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    };
+    ASSERT_EQ(given(), 0);
+    EXPECT_EQ(r[0], 10);
+    EXPECT_EQ(r[1], 40);
     ASSERT_EQ(Df<T>::EditPP(task, 0, 6, 0, nullptr, 0, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(given(), ORVU_DF_ERROR_BAD_LOOKUP_SITE);
     const T at_nodes[2] = {1, 3};
     ASSERT_EQ(run(at_nodes, 2, 1, val), 0);
     EXPECT_EQ(r[0], 20);
