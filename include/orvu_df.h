@@ -97,21 +97,14 @@ ORVU_API int32_t orvu_df_kernel_iQueryVal(OrvuDFTaskPtr task, int64_t id, void* 
 ORVU_API int32_t orvu_df_kernel_DeleteTask(OrvuDFTaskPtr* task);
 
 /* ---- construction, search, interpolation, integration --------------------- */
+#define ORVU_DF_BUILD_FUNC(t, Name)                                                                        \
+    ORVU_API int32_t orvu_df_kernel_##t##DF##Name##1D(OrvuDFTaskPtr task, int64_t format, int64_t method,   \
+                                                     const OrvuThreadingTable* thr);
 #define ORVU_DF_COMPUTE_FUNCS(t, T)                                                                        \
-    ORVU_API int32_t orvu_df_kernel_##t##DFLinearSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                         const OrvuThreadingTable* thr);                   \
-    ORVU_API int32_t orvu_df_kernel_##t##DFQuadraticSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                            const OrvuThreadingTable* thr);                \
-    ORVU_API int32_t orvu_df_kernel_##t##DFNaturalCubicSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                               const OrvuThreadingTable* thr);             \
-    ORVU_API int32_t orvu_df_kernel_##t##DFDefaultCubicSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                               const OrvuThreadingTable* thr);             \
-    ORVU_API int32_t orvu_df_kernel_##t##DFAkimaCubicSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                             const OrvuThreadingTable* thr);               \
-    ORVU_API int32_t orvu_df_kernel_##t##DFBesselCubicSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                              const OrvuThreadingTable* thr);              \
-    ORVU_API int32_t orvu_df_kernel_##t##DFHermiteCubicSpline1D(OrvuDFTaskPtr task, int64_t format, int64_t method, \
-                                                               const OrvuThreadingTable* thr);             \
+    ORVU_DF_BUILD_FUNC(t, LinearSpline) ORVU_DF_BUILD_FUNC(t, QuadraticSpline)                             \
+    ORVU_DF_BUILD_FUNC(t, NaturalCubicSpline) ORVU_DF_BUILD_FUNC(t, DefaultCubicSpline)                    \
+    ORVU_DF_BUILD_FUNC(t, AkimaCubicSpline) ORVU_DF_BUILD_FUNC(t, BesselCubicSpline)                       \
+    ORVU_DF_BUILD_FUNC(t, HermiteCubicSpline)                                                              \
     ORVU_API int32_t orvu_df_kernel_##t##DFSearch1D(OrvuDFTaskPtr task, int64_t method, int64_t nsite,      \
                                                    const T* site, int64_t site_hint, const T* data_hint,   \
                                                    int32_t* cell, orvu_df_##t##search_cb search_cb,        \
@@ -132,6 +125,7 @@ ORVU_API int32_t orvu_df_kernel_DeleteTask(OrvuDFTaskPtr* task);
 ORVU_DF_COMPUTE_FUNCS(s, float)
 ORVU_DF_COMPUTE_FUNCS(d, double)
 #undef ORVU_DF_COMPUTE_FUNCS
+#undef ORVU_DF_BUILD_FUNC
 
 /* ---- cell-search kernels ----------------------------------------------------
  * Cells are 32-bit node counts (0 .. nx). The ...Search1D forms take 64-bit

@@ -16,7 +16,7 @@ int32_t check_arrays(const OrvuDFTask* t) {
 }
 
 int32_t check_cubic_bc(const OrvuDFTask* t, bool allow_not_set) {
-    if (!valid_y_hint(t->y_hint)) return ORVU_DF_ERROR_BAD_Y_HINT;
+    if (!valid_layout_hint(t->y_hint)) return ORVU_DF_ERROR_BAD_Y_HINT;
     const int64_t b = t->bc_type;
     if (bc_index(b, allow_not_set) < 0) return ORVU_DF_ERROR_BAD_BC_TYPE;
     if ((b == 12 || b == 24 || b == 36 || b == 48) && !t->bc) return ORVU_DF_ERROR_NULL_BC;

@@ -11,7 +11,7 @@ int32_t kind_kernel(OrvuDFTask* t, int64_t nsite, const T* site, const int32_t* 
                     const void* dorder, T* r, int64_t rhint, CB cb, void* params) {
     if (!t) return ORVU_DF_ERROR_NULL_TASK;
     if (eval_kind(t->order, t->type, K == Kind::Arbitrary && cb) != K) return ORVU_DF_ERROR_BAD_SPLINE_TYPE;
-    if (rhint != 0 && rhint != 16 && rhint != 32 && rhint != 128) return ORVU_DF_ERROR_BAD_RHINT;
+    if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_RHINT;
     const Fit<T> fit(t, K);
     Request<T> rq{&fit};
     set_orders(rq, ndorder, dorder, (t->int_flags & 1) != 0);

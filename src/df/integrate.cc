@@ -1,6 +1,8 @@
 // Integration entry: checks the request, picks the integrator kind and the
 // cell-search methods, then runs blocks of limit pairs through the per-kind
 // integrator kernels, on the threading table for large requests.
+#include <type_traits>
+
 #include "df/eval.h"
 #include "df/search.h"
 
@@ -10,34 +12,30 @@ namespace {
 constexpr int64_t kIntegrBlock = 128;      // limit pairs per block
 constexpr int64_t kThreadedLimits = 4096;  // from here blocks go to the threading table
 
+// Callback and kernel pointer types of precision T, and the per-kind
+// integrator kernels in kind order.
 template <class T>
-struct IntegrTypes;
-template <>
-struct IntegrTypes<float> {
-    using Icb = orvu_df_sintegr_cb;
-    using Scb = orvu_df_ssearch_cb;
-    using Plain = int32_t (*)(OrvuDFTaskPtr, int64_t, const float*, const int32_t*, const float*, const int32_t*,
-                              float*, int64_t, int64_t);
-    using WithCb = int32_t (*)(OrvuDFTaskPtr, int64_t, const float*, const int32_t*, const float*, const int32_t*,
-                               float*, int64_t, int64_t, Icb, void*, Icb, void*, Icb, void*);
+struct IntegrTypes {
+    using Icb = std::conditional_t<sizeof(T) == 4, orvu_df_sintegr_cb, orvu_df_dintegr_cb>;
+    using Scb = std::conditional_t<sizeof(T) == 4, orvu_df_ssearch_cb, orvu_df_dsearch_cb>;
+    using Plain = int32_t (*)(OrvuDFTaskPtr, int64_t, const T*, const int32_t*, const T*, const int32_t*, T*, int64_t,
+                              int64_t);
+    using WithCb = int32_t (*)(OrvuDFTaskPtr, int64_t, const T*, const int32_t*, const T*, const int32_t*, T*, int64_t,
+                               int64_t, Icb, void*, Icb, void*, Icb, void*);
+    static const Plain kPlain[];
+    static const WithCb kWithCb[];
+};
 #define DF_PLAIN(t, T, Name, K) &orvu_df_kernel_##t##_Integrate##Name##Spline,
 #define DF_WITH_CB(t, T, Name, K) &orvu_df_kernel_##t##_Integrate##Name##SplineCB,
-    static constexpr Plain kPlain[] = {ORVU_DF_INTEGR_KERNELS(DF_PLAIN, s, float)};
-    static constexpr WithCb kWithCb[] = {ORVU_DF_INTEGR_KERNELS(DF_WITH_CB, s, float)};
-};
-template <>
-struct IntegrTypes<double> {
-    using Icb = orvu_df_dintegr_cb;
-    using Scb = orvu_df_dsearch_cb;
-    using Plain = int32_t (*)(OrvuDFTaskPtr, int64_t, const double*, const int32_t*, const double*, const int32_t*,
-                              double*, int64_t, int64_t);
-    using WithCb = int32_t (*)(OrvuDFTaskPtr, int64_t, const double*, const int32_t*, const double*, const int32_t*,
-                               double*, int64_t, int64_t, Icb, void*, Icb, void*, Icb, void*);
-    static constexpr Plain kPlain[] = {ORVU_DF_INTEGR_KERNELS(DF_PLAIN, d, double)};
-    static constexpr WithCb kWithCb[] = {ORVU_DF_INTEGR_KERNELS(DF_WITH_CB, d, double)};
+template <> const IntegrTypes<float>::Plain IntegrTypes<float>::kPlain[] = {ORVU_DF_INTEGR_KERNELS(DF_PLAIN, s, float)};
+template <> const IntegrTypes<float>::WithCb IntegrTypes<float>::kWithCb[] = {
+    ORVU_DF_INTEGR_KERNELS(DF_WITH_CB, s, float)};
+template <> const IntegrTypes<double>::Plain IntegrTypes<double>::kPlain[] = {
+    ORVU_DF_INTEGR_KERNELS(DF_PLAIN, d, double)};
+template <> const IntegrTypes<double>::WithCb IntegrTypes<double>::kWithCb[] = {
+    ORVU_DF_INTEGR_KERNELS(DF_WITH_CB, d, double)};
 #undef DF_PLAIN
 #undef DF_WITH_CB
-};
 
 // Everything a block of limit pairs needs; shared read-only by the threads
 // except for the status word.
@@ -69,9 +67,7 @@ int32_t Integr1DKernel(const IntegrJob<T>& job, int64_t b, bool with_callbacks) 
     for (int side = 0; side < 2; ++side) {
         const T* s = job.lim[side];
         if (job.expand[side]) {
-            // Same formula as a whole-array expansion: s0 + k * step.
-            const T st = job.nlim > 1 ? (s[1] - s[0]) / static_cast<T>(job.nlim - 1) : T(0);
-            for (int64_t i = 0; i < n; ++i) ends[side][i] = s[0] + static_cast<T>(k0 + i) * st;
+            expand_uniform_sites(s, job.nlim, k0, n, ends[side]);
             lim[side] = ends[side];
         } else {
             lim[side] = s + k0;
@@ -115,7 +111,7 @@ int32_t integrate(OrvuDFTask* t, int64_t nlim, const T* llim, int64_t lh, const 
         if (int32_t st = plan_search<T>(t, 0, rdh, scb != nullptr, &job.plan[1])) return st;
     }
     if (int32_t st = plan_search<T>(t, rh, rh == kSitesSorted ? nullptr : rdh, scb != nullptr, &job.plan[1])) return st;
-    if (rhint != 0 && rhint != 16 && rhint != 32 && rhint != 128) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
+    if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
     if (nlim <= 0) return ORVU_DF_OK;
 
     // One value per function and interval at r[j*nlim + k] for every rhint.

@@ -48,7 +48,7 @@ int32_t integr_kernel(OrvuDFTask* t, int64_t nlim, const T* llim, const int32_t*
                       T* r, int64_t ldr, int64_t rhint, ICB le, void* lp, ICB re, void* rp, ICB ie, void* ip) {
     if (!t) return ORVU_DF_ERROR_NULL_TASK;
     if (eval_kind(t->order, t->type, le && re && ie) != K) return ORVU_DF_ERROR_BAD_SPLINE_TYPE;
-    if (rhint != 0 && rhint != 16 && rhint != 32 && rhint != 128) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
+    if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
     if (ldr == 0) ldr = nlim;
     if (ldr < nlim) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
     if (nlim <= 0) return ORVU_DF_OK;

@@ -31,16 +31,18 @@ struct Request {
     }
 };
 
-// Result slots from the derivative request (entries 32- or 64-bit); no
-// request or an all-zero one gives the value alone.
+// Entry q of a derivative request whose entries are 64-bit (wide) or 32-bit.
+inline int64_t dorder_at(const void* dorder, int64_t q, bool wide) {
+    return wide ? static_cast<const int64_t*>(dorder)[q] : static_cast<const int32_t*>(dorder)[q];
+}
+
+// Result slots from the derivative request; no request or an all-zero one
+// gives the value alone.
 template <class T>
 void set_orders(Request<T>& rq, int64_t ndorder, const void* dorder, bool wide) {
-    auto dord = [&](int64_t q) -> int64_t {
-        return wide ? static_cast<const int64_t*>(dorder)[q] : static_cast<const int32_t*>(dorder)[q];
-    };
     for (int64_t q = 0; dorder && q < ndorder && q < kMaxDerivatives; ++q)
-        if (dord(q)) rq.q[rq.nres++] = q;
-    rq.value_wanted = dorder && ndorder > 0 ? dord(0) != 0 : true;
+        if (dorder_at(dorder, q, wide)) rq.q[rq.nres++] = q;
+    rq.value_wanted = dorder && ndorder > 0 ? dorder_at(dorder, 0, wide) != 0 : true;
     if (rq.nres == 0) rq.q[rq.nres++] = 0;
 }
 

@@ -127,14 +127,11 @@ int32_t interpolate(OrvuDFTask* t, int64_t type, int64_t nsite, const T* site, i
     SearchPlan plan{SearchMethod::Hybrid, 0};
     if (type != 4)
         if (int32_t st = plan_search<T>(t, site_hint, dh, scb != nullptr, &plan)) return st;
-    if (rhint != 0 && rhint != 16 && rhint != 32 && rhint != 128) return ORVU_DF_ERROR_BAD_RHINT;
+    if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_RHINT;
     const bool wide = t->int_flags & 1;
-    auto dord = [&](int64_t q) -> int64_t {
-        return wide ? static_cast<const int64_t*>(dorder)[q] : static_cast<const int32_t*>(dorder)[q];
-    };
     if (kind == Kind::LookUp) {
         if (ndorder != 1) return ORVU_DF_ERROR_BAD_LOOKUP_NDORDER;
-        if (!dorder || dord(0) == 0) return ORVU_DF_ERROR_BAD_LOOKUP_DORDER;
+        if (!dorder || dorder_at(dorder, 0, wide) == 0) return ORVU_DF_ERROR_BAD_LOOKUP_DORDER;
     }
     if (nsite <= 0) return ORVU_DF_OK;
 
@@ -145,13 +142,9 @@ int32_t interpolate(OrvuDFTask* t, int64_t type, int64_t nsite, const T* site, i
     set_layout(rq, r, nsite, site_major);
 
     // Sites: uniform sites given by their two ends are expanded first.
-    Scratch<T, 4096> expanded(site_hint == kSitesUniform ? static_cast<uint64_t>(nsite) : 0);
-    if (site_hint == kSitesUniform) {
-        if (!expanded.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
-        const T st = nsite > 1 ? (site[1] - site[0]) / static_cast<T>(nsite - 1) : T(0);
-        for (int64_t k = 0; k < nsite; ++k) expanded[k] = site[0] + static_cast<T>(k) * st;
-        site = expanded.get();
-    }
+    const RequestSites<T> sites(site, nsite, site_hint);
+    if (!sites.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
+    site = sites.get();
     Scratch<int32_t, 4096> cells(static_cast<uint64_t>(nsite));
     if (!cells.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     if (type == 4) {

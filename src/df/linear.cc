@@ -58,7 +58,7 @@ int32_t linear_entry(OrvuDFTask* t, int64_t method, const OrvuThreadingTable* th
     if (!t) return ORVU_DF_ERROR_NULL_TASK;
     if (method != 0) return ORVU_DF_ERROR_METHOD_NOT_SUPPORTED;
     if (t->nx < 2) return ORVU_DF_ERROR_BAD_NX;
-    if (!valid_y_hint(t->y_hint)) return ORVU_DF_ERROR_BAD_Y_HINT;
+    if (!valid_layout_hint(t->y_hint)) return ORVU_DF_ERROR_BAD_Y_HINT;
     if (int32_t st = check_arrays(t)) return st;
     return table[layout_index(t)](t, thr);
 }

@@ -49,7 +49,7 @@ constexpr BuildKernel kQuadStdD[] = {ORVU_DF_QUAD_STD_KERNELS(ORVU_DF_TABLE_ENTR
 template <class T>
 int32_t quadratic_entry(OrvuDFTask* t, const OrvuThreadingTable* thr, const BuildKernel* std_table) {
     if (!t) return ORVU_DF_ERROR_NULL_TASK;
-    if (!valid_y_hint(t->y_hint)) return ORVU_DF_ERROR_BAD_Y_HINT;
+    if (!valid_layout_hint(t->y_hint)) return ORVU_DF_ERROR_BAD_Y_HINT;
     if (t->type == 0) {
         if (t->bc_type != kBcQuadMidpoints) return ORVU_DF_ERROR_BAD_BC_TYPE;
         if (!t->bc) return ORVU_DF_ERROR_NULL_BC;

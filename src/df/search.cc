@@ -106,14 +106,9 @@ int32_t task_search(OrvuDFTask* t, int64_t nsite, const T* site, int64_t site_hi
     if (nsite <= 0) return ORVU_DF_OK;
     SearchPlan plan;
     if (int32_t st = plan_search<T>(t, site_hint, dh, cb != nullptr, &plan)) return st;
-    Scratch<T, 4096> expanded(site_hint == kSitesUniform ? static_cast<uint64_t>(nsite) : 0);
-    if (site_hint == kSitesUniform) {
-        if (!expanded.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
-        const T step = nsite > 1 ? (site[1] - site[0]) / static_cast<T>(nsite - 1) : T(0);
-        for (int64_t k = 0; k < nsite; ++k) expanded[k] = site[0] + static_cast<T>(k) * step;
-        site = expanded.get();
-    }
-    return run_search<T>(t, plan, nsite, site, cell, cb, params, thr);
+    const RequestSites<T> sites(site, nsite, site_hint);
+    if (!sites.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
+    return run_search<T>(t, plan, nsite, sites.get(), cell, cb, params, thr);
 }
 
 }  // namespace

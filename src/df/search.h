@@ -18,6 +18,34 @@ struct SearchPlan {
 template <class T>
 int32_t plan_search(const OrvuDFTask* t, int64_t site_hint, const T* data_hint, bool has_callback, SearchPlan* plan);
 
+// Sites k0 .. k0+n-1 of `total` uniform sites given by their two ends.
+template <class T>
+void expand_uniform_sites(const T* ends, int64_t total, int64_t k0, int64_t n, T* out) {
+    const T step = total > 1 ? (ends[1] - ends[0]) / static_cast<T>(total - 1) : T(0);
+    for (int64_t i = 0; i < n; ++i) out[i] = ends[0] + static_cast<T>(k0 + i) * step;
+}
+
+// The sites of a request: as given, or all of them expanded when the hint
+// says they are given by their two ends. ok() is false when the expansion
+// found no memory.
+template <class T>
+class RequestSites {
+public:
+    RequestSites(const T* site, int64_t nsite, int64_t hint)
+        : buf_(hint == kSitesUniform ? static_cast<uint64_t>(nsite) : 0), p_(site) {
+        if (hint == kSitesUniform && buf_.ok()) {
+            expand_uniform_sites(site, nsite, 0, nsite, buf_.get());
+            p_ = buf_.get();
+        }
+    }
+    bool ok() const { return buf_.ok(); }
+    const T* get() const { return p_; }
+
+private:
+    Scratch<T, 4096> buf_;
+    const T* p_;
+};
+
 // Cells of nsite sites (expanded, not the two-end form). Threads per the
 // method's rule when nsite >= 32 and a table is given.
 template <class T, class CB>

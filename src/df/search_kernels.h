@@ -109,9 +109,7 @@ void hybrid_search(int64_t nx, const T* x, int64_t n, const T* site, T inv_bw, i
             const int64_t mid = (lo + hi) / 2;
             if (x[mid] > t) hi = mid; else lo = mid;
         }
-        int64_t c = lo;
-        while (c < hi && x[c] <= t) ++c;
-        cell[k] = static_cast<int32_t>(c);
+        cell[k] = static_cast<int32_t>(scan_up(x, hi, lo, t));
     }
 }
 

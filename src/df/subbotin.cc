@@ -136,10 +136,9 @@ constexpr BuildKernel kSubbD[] = {ORVU_DF_SUBBOTIN_KERNELS(ORVU_DF_TABLE_ENTRY, 
 template <class T>
 int32_t subbotin_entry(OrvuDFTask* t, const OrvuThreadingTable* thr) {
     if (!(t->ic_type & kIcSubbotinKnots)) return ORVU_DF_ERROR_BAD_IC_TYPE;
+    // Only the four derivative conditions (indices 2 .. 5) have a Subbotin
+    // kernel; not-a-knot, free end, periodic and unknown types are refused.
     const int bi = bc_index(t->bc_type, false);
-    if (bi < 0) return ORVU_DF_ERROR_BAD_BC_TYPE;
-    // Not-a-knot, free end and periodic are accepted conditions of the family
-    // without a Subbotin kernel.
     if (bi < 2 || bi > 5) return ORVU_DF_ERROR_BAD_BC_TYPE;
     if (!t->bc) return ORVU_DF_ERROR_NULL_BC;
     if (!t->ic) return ORVU_DF_ERROR_BAD_IC;

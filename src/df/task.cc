@@ -87,7 +87,7 @@ int32_t new_task(OrvuDFTaskPtr* out, int64_t nx, const T* x, int64_t xh, int64_t
     if (ny == 0 && y) return ORVU_DF_ERROR_BAD_NY;
     if (ny != 0 && !y) return ORVU_DF_ERROR_NULL_Y;
     if (ny < 0) return ORVU_DF_ERROR_BAD_NY;  // a negative count could never be addressed
-    if (!valid_y_hint(yh)) return ORVU_DF_ERROR_BAD_Y_HINT;
+    if (!valid_layout_hint(yh)) return ORVU_DF_ERROR_BAD_Y_HINT;
     auto* t = static_cast<OrvuDFTask*>(df_alloc(sizeof(OrvuDFTask)));
     *out = t;
     if (!t) return ORVU_DF_ERROR_MEM_FAILURE;
@@ -222,12 +222,12 @@ constexpr ValParam kValParams[] = {
     {14, [](int64_t v) { return v >= 2; }, ORVU_DF_ERROR_BAD_NX},
     {15, [](int64_t v) { return v == 0 || v == 1 || v == 2 || v == 4; }, ORVU_DF_ERROR_BAD_X_HINT},
     {16, [](int64_t v) { return v >= 1; }, ORVU_DF_ERROR_BAD_NY},
-    {17, valid_y_hint, ORVU_DF_ERROR_BAD_Y_HINT},
+    {17, valid_layout_hint, ORVU_DF_ERROR_BAD_Y_HINT},
     {18, [](int64_t v) { return v >= 0; }, ORVU_DF_ERROR_BAD_SPLINE_ORDER},
     {19, [](int64_t v) { return v >= 0 && v <= 5; }, ORVU_DF_ERROR_BAD_SPLINE_TYPE},
     {20, [](int64_t v) { return v == 0 || v == 1 || v == 2 || (v & 256) != 0; }, ORVU_DF_ERROR_BAD_IC_TYPE},
     {21, [](int64_t v) { return v >= 0; }, ORVU_DF_ERROR_BAD_BC_TYPE},
-    {22, valid_y_hint, ORVU_DF_ERROR_BAD_COEFF_HINT},
+    {22, valid_layout_hint, ORVU_DF_ERROR_BAD_COEFF_HINT},
     {23, [](int64_t v) { return v == 0 || v == 1; }, ORVU_DF_ERROR_BAD_AUX_FLAG},
 };
 

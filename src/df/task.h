@@ -52,7 +52,8 @@ enum : int64_t {
 constexpr int32_t kBinTableEntries = 1024;
 constexpr uint32_t kUnset = 0xFFFFFFFFu;
 
-inline bool valid_y_hint(int64_t h) { return h == 0 || h == 16 || h == 32 || h == 128; }
+// Values, coefficients and results share the layout hints 0, 16, 32, 128.
+inline bool valid_layout_hint(int64_t h) { return h == 0 || h == 16 || h == 32 || h == 128; }
 
 // Allocation through the service layer, always 128-byte aligned.
 inline void* df_alloc(uint64_t bytes) {

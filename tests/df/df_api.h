@@ -46,16 +46,24 @@ DF_API_TRAITS(s, float)
 DF_API_TRAITS(d, double)
 #undef DF_API_TRAITS
 
-// Values (dorder {1}) of every function at the sites, layout r[j*n + k].
+// Interpolation of sites given one by one, without data hint or search
+// callback; evaluation callbacks for the left and right groups as given.
 template <class T>
-int32_t interp_values(OrvuDFTaskPtr task, const std::vector<T>& sites, std::vector<T>& r, int64_t ny,
-                      const int32_t* dorder = nullptr, int64_t ndorder = 1, int64_t nres = 1,
-                      const OrvuThreadingTable* thr = nullptr) {
-    static const int32_t kValue[1] = {1};
-    r.assign(sites.size() * ny * nres, T(0));
-    return Df<T>::Interp(task, 1, 0, static_cast<int64_t>(sites.size()), sites.data(), 0, dorder ? ndorder : 1,
-                         dorder ? dorder : kValue, nullptr, r.data(), 16, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr, nullptr, thr);
+int32_t interp(OrvuDFTaskPtr task, int64_t type, int64_t n, const T* s, int64_t nd, const void* dorder, T* r,
+               int64_t rhint, void* cell = nullptr, const OrvuThreadingTable* thr = nullptr,
+               typename Df<T>::InterpCb le = nullptr, void* lp = nullptr, typename Df<T>::InterpCb re = nullptr) {
+    return Df<T>::Interp(task, type, 0, n, s, 0, nd, dorder, nullptr, r, rhint, cell, le, lp, re, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, thr);
+}
+
+// Integration over limits given one by one, without search callback; a left
+// callback and a right data hint as given.
+template <class T>
+int32_t integr(OrvuDFTaskPtr task, int64_t n, const T* a, const T* b, T* r, int64_t rhint = 0,
+               const OrvuThreadingTable* thr = nullptr, typename Df<T>::IntegrCb le = nullptr,
+               const T* rdh = nullptr) {
+    return Df<T>::Integr(task, 0, n, a, 0, b, 0, nullptr, rdh, r, rhint, le, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, thr);
 }
 
 // A threading table that claims four threads whatever the machine has, so the

@@ -144,7 +144,6 @@ TYPED_TEST(CubicBuild, MeetsDefiningEquationsInEveryLayout) {
 TYPED_TEST(CubicBuild, RefusesBadRequests) {
     using T = TypeParam;
     std::vector<T> x = {0, 1, 2, 3}, y = {0, 1, 0, 2}, c(12);
-    const T bc[2] = {0, 0};
     OrvuDFTaskPtr task = nullptr;
     ASSERT_EQ(Df<T>::NewTask(&task, 4, x.data(), 1, 1, y.data(), 16, 0), 0);
     ASSERT_EQ(Df<T>::EditPP(task, 4, 2, 2, nullptr, 0, nullptr, c.data(), 0), 0);
@@ -179,7 +178,6 @@ TYPED_TEST(CubicBuild, RefusesBadRequests) {
     orvu_serv_test_fail_allocation(0);
     EXPECT_EQ(orvu_serv_test_live_allocations(), live);
     orvu_df_kernel_DeleteTask(&task);
-    (void)bc;
 }
 
 // Two-node free-end natural spline is the straight line; periodic data
@@ -216,10 +214,6 @@ TYPED_TEST(CubicBuild, SmallAndPeriodicCases) {
     EXPECT_EQ(orvu_serv_test_live_allocations(), live);  // workspace released
     orvu_df_kernel_DeleteTask(&task);
 }
-
-}  // namespace
-
-namespace {
 
 // Large requests split their work over the threading table; the result must
 // be the same as in the calling thread.

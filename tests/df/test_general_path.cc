@@ -57,8 +57,8 @@ struct Call {
     int32_t run(const T* s, int64_t n, T* r, int64_t rhint, const OrvuThreadingTable* thr) const {
         int64_t nr = nres();
         auto cb = callback ? left_const<T> : nullptr;
-        return Df<T>::Interp(t->task, 1, 0, n, s, 0, static_cast<int64_t>(dorder.size()), dorder.data(), nullptr, r,
-                             rhint, nullptr, cb, &nr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, thr);
+        return interp(t->task, 1, n, s, static_cast<int64_t>(dorder.size()), dorder.data(), r, rhint, nullptr, thr, cb,
+                      &nr);
     }
     // Reference: the direct path on chunks of 31 sites, site-major.
     std::vector<T> direct(const std::vector<T>& s, T fill) const {

@@ -194,8 +194,7 @@ TYPED_TEST(IntegrKernels, CallbackBufferFailureIsReportedWithoutLeaks) {
     int failures = 0;
     for (int32_t n = 1; n < 20; ++n) {
         orvu_serv_test_fail_allocation(n);
-        st = Df<T>::Integr(kt.task, 0, 128, l.a.data(), 0, l.b.data(), 0, nullptr, nullptr, r.data(), 0,
-                           unit_integrand<T>, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        st = integr(kt.task, 128, l.a.data(), l.b.data(), r.data(), 0, nullptr, unit_integrand<T>);
         orvu_serv_test_fail_allocation(0);
         EXPECT_EQ(orvu_serv_test_live_allocations(), live);
         if (st == 0) break;

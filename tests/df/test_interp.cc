@@ -59,9 +59,8 @@ TYPED_TEST(Interp, ValuesAndDerivativesInBothLayoutsDirectAndThreaded) {
             const int64_t q_of[3] = {0, 2, 3};
             std::vector<T> r(nsite * 3 * ct.ny);
             std::vector<int32_t> cell(nsite);
-            ASSERT_EQ(Df<T>::Interp(ct.task, 3, 0, nsite, s.data(), 0, 4, dorder, nullptr, r.data(), rhint, cell.data(),
-                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                    orvu_serv_threading_table()), 0);
+            ASSERT_EQ(interp(ct.task, 3, nsite, s.data(), 4, dorder, r.data(), rhint, cell.data(),
+                             orvu_serv_threading_table()), 0);
             int bad = 0;
             for (int64_t j = 0; j < ct.ny; ++j)
                 for (int64_t k = 0; k < nsite; ++k)
@@ -101,12 +100,10 @@ TYPED_TEST(Interp, ValueOnlyRequestMatchesTheValueSlot) {
             for (int64_t rhint : {int64_t(16), int64_t(0)}) {
                 std::vector<T> s(nsite), v(nsite * ct.ny), vd(2 * nsite * ct.ny);
                 for (auto& e : s) e = static_cast<T>(u(gen));
-                ASSERT_EQ(Df<T>::Interp(task, 1, 0, nsite, s.data(), 0, 1, value, nullptr, v.data(), rhint, nullptr,
-                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                        orvu_serv_threading_table()), 0);
-                ASSERT_EQ(Df<T>::Interp(task, 1, 0, nsite, s.data(), 0, 2, value_slope, nullptr, vd.data(), 16,
-                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                        nullptr, orvu_serv_threading_table()), 0);
+                ASSERT_EQ(interp(task, 1, nsite, s.data(), 1, value, v.data(), rhint, nullptr,
+                                 orvu_serv_threading_table()), 0);
+                ASSERT_EQ(interp(task, 1, nsite, s.data(), 2, value_slope, vd.data(), 16, nullptr,
+                                 orvu_serv_threading_table()), 0);
                 int differ = 0;
                 for (int64_t j = 0; j < ct.ny; ++j)
                     for (int64_t k = 0; k < nsite; ++k) differ += v[j * nsite + k] != vd[(j * nsite + k) * 2];
@@ -122,8 +119,7 @@ TYPED_TEST(Interp, GivenCellsAreUsedWithoutSearch) {
     const int64_t cells[2] = {4, 1};  // the second cell is deliberately not the site's cell
     const int64_t dorder[1] = {1};
     T r[4];
-    ASSERT_EQ(Df<T>::Interp(ct.task, 4, 0, 2, s, 0, 1, dorder, nullptr, r, 16, const_cast<int64_t*>(cells), nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(interp(ct.task, 4, 2, s, 1, dorder, r, 16, const_cast<int64_t*>(cells)), 0);
     EXPECT_NEAR(r[0], f(ct.x[3], 0), Df<T>::kTol * 10);
     EXPECT_NEAR(r[1], f(ct.x[3], 0), Df<T>::kTol * 10);  // same cubic on every cell
 }
@@ -137,9 +133,7 @@ TYPED_TEST(Interp, IntegralsIncludingReversedAndOutsideLimits) {
     for (int64_t nlim : {int64_t(10), int64_t(5000)}) {
         std::vector<T> a(nlim), b(nlim), r(nlim * ct.ny);
         for (int64_t k = 0; k < nlim; ++k) { a[k] = static_cast<T>(u(gen)); b[k] = static_cast<T>(u(gen)); }
-        ASSERT_EQ(Df<T>::Integr(ct.task, 0, nlim, a.data(), 0, b.data(), 0, nullptr, nullptr, r.data(), 0, nullptr,
-                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                orvu_serv_threading_table()), 0);
+        ASSERT_EQ(integr(ct.task, nlim, a.data(), b.data(), r.data(), 0, orvu_serv_threading_table()), 0);
         int bad = 0;
         for (int64_t j = 0; j < ct.ny; ++j)
             for (int64_t k = 0; k < nlim; ++k) bad += std::fabs(r[j * nlim + k] - G(j, a[k], b[k])) > tol;
@@ -167,18 +161,15 @@ TYPED_TEST(Interp, CallbacksTakeTheirSiteGroups) {
     const T s[3] = {-1, 1, 9};
     const int32_t dorder[1] = {1};
     T r[6];
-    ASSERT_EQ(Df<T>::Interp(ct.task, 1, 0, 3, s, 0, 1, dorder, nullptr, r, 16, nullptr, left_const<T>, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(interp(ct.task, 1, 3, s, 1, dorder, r, 16, nullptr, nullptr, left_const<T>), 0);
     EXPECT_EQ(r[0], 42);
     EXPECT_EQ(r[3], 42);
     EXPECT_NEAR(r[1], f(1, 0), Df<T>::kTol * 10);
     EXPECT_NEAR(r[2], f(9, 0), sizeof(T) == 8 ? 1e-8 : 5e-2);
-    EXPECT_EQ(Df<T>::Interp(ct.task, 1, 0, 3, s, 0, 1, dorder, nullptr, r, 16, nullptr, nullptr, nullptr, bad_cb<T>,
-                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), -9);
+    EXPECT_EQ(interp(ct.task, 1, 3, s, 1, dorder, r, 16, nullptr, nullptr, nullptr, nullptr, bad_cb<T>), -9);
     const T a[1] = {-2}, b[1] = {1};
     T ri[2];
-    ASSERT_EQ(Df<T>::Integr(ct.task, 0, 1, a, 0, b, 0, nullptr, nullptr, ri, 0, left_integr<T>, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(integr(ct.task, 1, a, b, ri, 0, nullptr, left_integr<T>), 0);
     EXPECT_NEAR(ri[0], 2 + F(1) - F(0), sizeof(T) == 8 ? 1e-9 : 1e-3);
 }
 
@@ -191,8 +182,7 @@ TYPED_TEST(Interp, StepwiseLookUpAndErrors) {
     const int32_t val[1] = {1}, noval[1] = {0}, two[2] = {1, 1};
     T r[5];
     auto run = [&](const T* sites, int64_t n, int64_t nd, const int32_t* d, int64_t rhint = 16) {
-        return Df<T>::Interp(task, 1, 0, n, sites, 0, nd, d, nullptr, r, rhint, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+        return interp(task, 1, n, sites, nd, d, r, rhint);
     };
     struct Row { int64_t type; T expect[5]; };
     const Row rows[] = {{7, {10, 20, 20, 40, 40}}, {8, {10, 10, 20, 40, 40}}};
@@ -205,10 +195,7 @@ TYPED_TEST(Interp, StepwiseLookUpAndErrors) {
     // are clamped, and a look-up finds no node there.
     const int32_t wild[2] = {-7, 1000};
     const T ends[2] = {0, 3};
-    auto given = [&]() {
-        return Df<T>::Interp(task, 4, 0, 2, ends, 0, 1, val, nullptr, r, 16, const_cast<int32_t*>(wild), nullptr,
-                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    };
+    auto given = [&]() { return interp(task, 4, 2, ends, 1, val, r, 16, const_cast<int32_t*>(wild)); };
     ASSERT_EQ(given(), 0);
     EXPECT_EQ(r[0], 10);
     EXPECT_EQ(r[1], 40);
@@ -223,28 +210,23 @@ TYPED_TEST(Interp, StepwiseLookUpAndErrors) {
     EXPECT_EQ(run(at_nodes, 2, 2, two), ORVU_DF_ERROR_BAD_LOOKUP_NDORDER);
     EXPECT_EQ(run(at_nodes, 2, 1, noval), ORVU_DF_ERROR_BAD_LOOKUP_DORDER);
     T lim[1] = {0};
-    EXPECT_EQ(Df<T>::Integr(task, 0, 1, lim, 0, lim, 0, nullptr, nullptr, r, 0, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr), ORVU_DF_ERROR_BAD_SPLINE_TYPE);
+    EXPECT_EQ(integr(task, 1, lim, lim, r), ORVU_DF_ERROR_BAD_SPLINE_TYPE);
     ASSERT_EQ(Df<T>::EditPP(task, 2, 0, 0, nullptr, 0, nullptr, nullptr, 0), 0);
     EXPECT_EQ(run(s, 5, 1, val, 64), ORVU_DF_ERROR_BAD_RHINT);
-    EXPECT_EQ(Df<T>::Integr(task, 0, 1, lim, 0, lim, 0, nullptr, nullptr, r, 64, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr), ORVU_DF_ERROR_BAD_INTEGR_RHINT);
+    EXPECT_EQ(integr(task, 1, lim, lim, r, 64), ORVU_DF_ERROR_BAD_INTEGR_RHINT);
     const T bad_hint[5] = {0, 3, 0, 0, 0};
-    EXPECT_EQ(Df<T>::Integr(task, 0, 1, lim, 0, lim, 0, nullptr, bad_hint, r, 0, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr), ORVU_DF_ERROR_BAD_DATA_HINT);
+    EXPECT_EQ(integr(task, 1, lim, lim, r, 0, nullptr, nullptr, bad_hint), ORVU_DF_ERROR_BAD_DATA_HINT);
     ASSERT_EQ(orvu_df_kernel_iEditVal(task, 18, 1), 0);
     EXPECT_EQ(run(s, 5, 1, val), ORVU_DF_ERROR_BAD_SPLINE_TYPE);
     // Step-wise integral: value times length, reversed limits negate.
     ASSERT_EQ(Df<T>::EditPP(task, 0, 7, 0, nullptr, 0, nullptr, nullptr, 0), 0);
     const T a[1] = {2.5}, b[1] = {0.5};
-    ASSERT_EQ(Df<T>::Integr(task, 0, 1, a, 0, b, 0, nullptr, nullptr, r, 0, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(integr(task, 1, a, b, r), 0);
     EXPECT_NEAR(r[0], -(0.5 * 10 + 20 + 0.5 * 30), 1e-4);
     // Sites beyond the stack buffer need an allocation.
     std::vector<T> many(5000, T(1)), out(5000);
     orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(Df<T>::Interp(task, 1, 0, 5000, many.data(), 0, 1, val, nullptr, out.data(), 16, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), ORVU_DF_ERROR_MEM_FAILURE);
+    EXPECT_EQ(interp(task, 1, 5000, many.data(), 1, val, out.data(), 16), ORVU_DF_ERROR_MEM_FAILURE);
     orvu_serv_test_fail_allocation(0);
     orvu_df_kernel_DeleteTask(&task);
 }
@@ -262,8 +244,7 @@ TYPED_TEST(Interp, SubbotinSplineReproducesAParabola) {
     const T s[4] = {-0.5, 0.7, 2.3, 4.4};
     const int32_t dorder[2] = {1, 1};
     T r[8];
-    ASSERT_EQ(Df<T>::Interp(task, 1, 0, 4, s, 0, 2, dorder, nullptr, r, 16, nullptr, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(interp(task, 1, 4, s, 2, dorder, r, 16), 0);
     for (int k = 0; k < 4; ++k) {
         EXPECT_NEAR(r[2 * k], p(s[k]), 1e-4);
         EXPECT_NEAR(r[2 * k + 1], 1 - 0.6 * s[k], 1e-4);

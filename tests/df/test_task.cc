@@ -131,12 +131,6 @@ TEST(BinTable, MatchesRuleAndBoundsCells) {
         OrvuDFTaskPtr t = nullptr;
         ASSERT_EQ(orvu_df_kernel_dNewTask1D(&t, nx, x.data(), 1, 0, nullptr, 0, 0), 0);
         const int64_t m = std::min<int64_t>(std::max<int64_t>(nx / 16, 16), 1024);
-        if (nx == 40) {
-            EXPECT_EQ(m, 16);
-        }
-        if (nx == 20000) {
-            EXPECT_EQ(m, 1024);
-        }
         std::vector<uint32_t> ref(2 * m, 0xFFFFFFFFu);
         const double inv = 1 / ((x[nx - 1] - x[0]) / m);
         ref[0] = 0;

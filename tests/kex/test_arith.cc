@@ -6,14 +6,13 @@
 #include <xmmintrin.h>
 
 #include <cmath>
-#include <cstring>
 #include <iostream>
 #include <limits>
 #include <random>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "kex_test_util.h"
 #include "orvu_kex.h"
 
 extern "C" {
@@ -25,14 +24,11 @@ int32_t _kexsInv_21_scalar(const float* a, float* r);
 
 namespace {
 
-template <class Fn>
-void on_fresh_thread(Fn fn) {
-    std::thread t(fn);
-    t.join();
-}
+using namespace kex_test;
 
 // Reports seen through a callback, in order: (status, index).
-std::vector<std::pair<int32_t, int32_t>> g_reports;
+using Reports = std::vector<std::pair<int32_t, int32_t>>;
+Reports g_reports;
 int32_t collect(KexErrorContext* c) {
     g_reports.push_back({c->code, c->index});
     return 0;
@@ -42,9 +38,6 @@ void collect_reports() {
     orvu_kex_kernel_SetErrorCallBack(collect);
     orvu_kex_kernel_SetMode(KEX_MODE_ERRMODE_CALLBACK);
 }
-
-template <class T> bool same_bits(T a, T b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-using Reports = std::vector<std::pair<int32_t, int32_t>>;
 
 // Every flavour of Div: zero divisors give IEEE results and one report each,
 // in increasing element order, inside a full block and in the tail.

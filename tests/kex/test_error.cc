@@ -7,21 +7,17 @@
 #include <cmath>
 #include <cstddef>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "kex_test_util.h"
 #include "orvu_kex.h"
 #include "orvu_serv.h"
 
 namespace {
 
-// Each test body runs on a fresh thread: mode 0x1A02 (environment unset),
-// status 0, no callback, no input-vector pointer.
-template <class Fn>
-void on_fresh_thread(Fn fn) {
-    std::thread t(fn);
-    t.join();
-}
+// Each test body runs on a fresh thread (mode 0x1A02 with the environment
+// unset).
+using kex_test::on_fresh_thread;
 
 // The service layer's messages, captured instead of printed.
 struct Line {
@@ -203,6 +199,15 @@ TEST(ErrorReporter, StderrMessageSequences) {
     });
 }
 
+// The index the callback sees for element 3 of the block at vec + 100.
+template <class T>
+int32_t index_seen(void (*err)(int32_t, int32_t, const T*, const T*, T*, T*, const char*), int32_t code, T* vec,
+                   const void* input) {
+    orvu_kex_kernel_SetInterfInputVectorPointer(input);
+    T* const at = vec + 100;
+    err(code, 3, at, at, at, at, "vX");
+    return g_seen.index;
+}
 TEST(ErrorReporter, IndexCountsFromTheWholeInputVector) {
     on_fresh_thread([] {
         orvu_kex_kernel_SetErrorCallBack(record_cb);
@@ -211,21 +216,11 @@ TEST(ErrorReporter, IndexCountsFromTheWholeInputVector) {
         double ds[120] = {};
         OrvuComplex8 cs[120] = {};
         OrvuComplex16 zs[120] = {};
-        orvu_kex_kernel_SetInterfInputVectorPointer(fs);
-        orvu_kex_kernel_sError(2, 3, fs + 100, fs + 100, fs + 100, fs + 100, "vsX");
-        EXPECT_EQ(g_seen.index, 103);
-        orvu_kex_kernel_SetInterfInputVectorPointer(ds);
-        orvu_kex_kernel_dError(2, 3, ds + 100, ds + 100, ds + 100, ds + 100, "vdX");
-        EXPECT_EQ(g_seen.index, 103);
-        orvu_kex_kernel_SetInterfInputVectorPointer(cs);
-        orvu_kex_kernel_cError(3, 3, cs + 100, cs + 100, cs + 100, cs + 100, "vcX");
-        EXPECT_EQ(g_seen.index, 103);
-        orvu_kex_kernel_SetInterfInputVectorPointer(zs);
-        orvu_kex_kernel_zError(3, 3, zs + 100, zs + 100, zs + 100, zs + 100, "vzX");
-        EXPECT_EQ(g_seen.index, 103);
-        orvu_kex_kernel_SetInterfInputVectorPointer(nullptr);
-        orvu_kex_kernel_zError(3, 3, zs + 100, zs + 100, zs + 100, zs + 100, "vzX");
-        EXPECT_EQ(g_seen.index, 3);
+        EXPECT_EQ(index_seen(orvu_kex_kernel_sError, 2, fs, fs), 103);
+        EXPECT_EQ(index_seen(orvu_kex_kernel_dError, 2, ds, ds), 103);
+        EXPECT_EQ(index_seen(orvu_kex_kernel_cError, 3, cs, cs), 103);
+        EXPECT_EQ(index_seen(orvu_kex_kernel_zError, 3, zs, zs), 103);
+        EXPECT_EQ(index_seen(orvu_kex_kernel_zError, 3, zs, nullptr), 3);
     });
 }
 

@@ -7,11 +7,11 @@
 
 #include <cfenv>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "kex_test_util.h"
 #include "orvu_kex.h"
 
 namespace {
@@ -25,8 +25,7 @@ std::vector<T> random_values(size_t n, uint32_t seed) {
     return v;
 }
 
-template <class T>
-bool same_bits(T a, T b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
+using kex_test::same_bits;
 
 // One binary kernel against its plain definition.
 template <class T, class K, class F>

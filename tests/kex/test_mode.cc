@@ -6,22 +6,18 @@
 #include <string>
 #include <thread>
 
+#include "kex_test_util.h"
 #include "orvu_kex.h"
 
 namespace {
 
-// Runs fn on a fresh thread, whose mode is read from the environment anew.
-template <class Fn>
-void on_new_thread(Fn fn) {
-    std::thread t(fn);
-    t.join();
-}
+using kex_test::on_fresh_thread;
 
 uint32_t mode_for_env(const char* value) {
     if (value) setenv(KEX_MODE_ENV_NAME, value, 1);
     else unsetenv(KEX_MODE_ENV_NAME);
     uint32_t m = 0xDEADBEEF;
-    on_new_thread([&] { m = orvu_kex_kernel_GetMode(); });
+    on_fresh_thread([&] { m = orvu_kex_kernel_GetMode(); });
     unsetenv(KEX_MODE_ENV_NAME);
     return m;
 }
@@ -83,7 +79,7 @@ TEST(Mode, ReadEnvVarModeReportsFailureAsAllOnes) {
 
 TEST(Mode, ZeroModeIsReadAgainOnEveryCall) {
     setenv(KEX_MODE_ENV_NAME, "KEX_DEFAULT_PRECISION", 1);
-    on_new_thread([] {
+    on_fresh_thread([] {
         EXPECT_EQ(orvu_kex_kernel_GetMode(), 0u);
         EXPECT_EQ(orvu_kex_kernel_GetTTableIndex(), -1);
         setenv(KEX_MODE_ENV_NAME, "KEX_EP", 1);
@@ -110,7 +106,7 @@ constexpr SetCase kSetCases[] = {
 
 TEST(Mode, SetModeReplacesNonZeroGroupsOnly) {
     for (const SetCase& c : kSetCases) {
-        on_new_thread([&] {
+        on_fresh_thread([&] {
             orvu_kex_kernel_SetMode(c.start);  // from the default: every group of start is set
             ASSERT_EQ(orvu_kex_kernel_GetMode(), c.start);
             EXPECT_EQ(_kexSetMode(c.arg), c.start);
@@ -118,7 +114,7 @@ TEST(Mode, SetModeReplacesNonZeroGroupsOnly) {
         });
     }
     setenv(KEX_MODE_ENV_NAME, "KEX_RESTORE,KEX_HA", 1);
-    on_new_thread([] {
+    on_fresh_thread([] {
         EXPECT_EQ(orvu_kex_kernel_SetMode(0xFFFFFFFF), 0x32u);
         EXPECT_EQ(orvu_kex_kernel_GetMode(), 0x3CFF3Fu);
     });
@@ -126,7 +122,7 @@ TEST(Mode, SetModeReplacesNonZeroGroupsOnly) {
 }
 
 TEST(Mode, TTableIndexFollowsAccuracy) {
-    on_new_thread([] {
+    on_fresh_thread([] {
         orvu_kex_kernel_SetMode(KEX_MODE_EP);
         EXPECT_EQ(orvu_kex_kernel_GetTTableIndex(), 2);
         orvu_kex_kernel_SetMode(KEX_MODE_LA);
@@ -141,7 +137,7 @@ int32_t dummy_cb(KexErrorContext*) { return 0; }
 int32_t other_cb(KexErrorContext*) { return 1; }
 
 TEST(Mode, CallbackSetsAndClearsItsBit) {
-    on_new_thread([] {
+    on_fresh_thread([] {
         orvu_kex_kernel_SetMode(0x0202);
         orvu_kex_kernel_SetMode(0x0);
         // Start from 0x0202: the error group is replaced as a whole.
@@ -153,7 +149,7 @@ TEST(Mode, CallbackSetsAndClearsItsBit) {
         EXPECT_EQ(orvu_kex_kernel_GetMode(), 0x0202u);
         EXPECT_EQ(_kexGetErrorCallBack(), nullptr);
     });
-    on_new_thread([] {
+    on_fresh_thread([] {
         // Callback as the only error bit: clearing it cannot clear the group.
         orvu_kex_kernel_SetMode(0x1000);
         orvu_kex_kernel_SetErrorCallBack(dummy_cb);
@@ -164,7 +160,7 @@ TEST(Mode, CallbackSetsAndClearsItsBit) {
 }
 
 TEST(Mode, StatusFunctions) {
-    on_new_thread([] {
+    on_fresh_thread([] {
         EXPECT_EQ(orvu_kex_kernel_GetErrStatus(), 0);
         EXPECT_EQ(orvu_kex_kernel_SetErrStatus(5), 0);
         EXPECT_EQ(_kexGetErrStatus(), 5);

@@ -20,38 +20,20 @@ std::vector<double> iota(int n, double base) {
 }
 
 TEST(Pack, GatherAndScatterThroughTheEntryPoints) {
-    const std::vector<double> a = iota(12, 10);
-    std::vector<double> y(6, -1);
-    _kexdPackI(4, a.data(), 3, y.data());  // y[i] = a[3i]
-    EXPECT_EQ(y, (std::vector<double>{10, 13, 16, 19, -1, -1}));
-
-    const int32_t idx[3] = {5, 0, 11};
-    y.assign(6, -1);
-    _kexdPackV(3, a.data(), idx, y.data());
-    EXPECT_EQ(y, (std::vector<double>{15, 10, 21, -1, -1, -1}));
-
-    const int32_t mask[4] = {0, 1, 0, 1};
-    y.assign(6, -1);
-    _kexdPackM(4, a.data(), mask, y.data());
-    EXPECT_EQ(y, (std::vector<double>{11, 13, -1, -1, -1, -1}));
-
-    y.assign(6, -1);
-    _kexdUnpackM(4, a.data(), y.data(), mask);  // y[1] = a[0], y[3] = a[1]
-    EXPECT_EQ(y, (std::vector<double>{-1, 10, -1, 11, -1, -1}));
-
-    y.assign(6, -1);
-    _kexdUnpackI(3, a.data(), y.data(), 2);
-    EXPECT_EQ(y, (std::vector<double>{10, -1, 11, -1, 12, -1}));
-
-    const int32_t where[2] = {4, 1};
-    y.assign(6, -1);
-    _kexdUnpackV(2, a.data(), y.data(), where);
-    EXPECT_EQ(y, (std::vector<double>{-1, 11, -1, -1, 10, -1}));
-
-    y.assign(6, -1);
-    _kexdPackI(0, a.data(), 1, y.data());
-    _kexdUnpackI(-4, a.data(), y.data(), 1);
-    EXPECT_EQ(y, std::vector<double>(6, -1));
+    using V = std::vector<double>;
+    const V a = iota(12, 10);
+    V y;
+    // y as a call leaves it when it starts as six -1s.
+    auto after = [&](auto call) { y.assign(6, -1), call(); return y; };
+    const int32_t idx[3] = {5, 0, 11}, mask[4] = {0, 1, 0, 1}, where[2] = {4, 1};
+    EXPECT_EQ(after([&] { _kexdPackI(4, a.data(), 3, y.data()); }), (V{10, 13, 16, 19, -1, -1}));  // y[i] = a[3i]
+    EXPECT_EQ(after([&] { _kexdPackV(3, a.data(), idx, y.data()); }), (V{15, 10, 21, -1, -1, -1}));
+    EXPECT_EQ(after([&] { _kexdPackM(4, a.data(), mask, y.data()); }), (V{11, 13, -1, -1, -1, -1}));
+    // y[1] = a[0], y[3] = a[1]
+    EXPECT_EQ(after([&] { _kexdUnpackM(4, a.data(), y.data(), mask); }), (V{-1, 10, -1, 11, -1, -1}));
+    EXPECT_EQ(after([&] { _kexdUnpackI(3, a.data(), y.data(), 2); }), (V{10, -1, 11, -1, 12, -1}));
+    EXPECT_EQ(after([&] { _kexdUnpackV(2, a.data(), y.data(), where); }), (V{-1, 11, -1, -1, 10, -1}));
+    EXPECT_EQ(after([&] { _kexdPackI(0, a.data(), 1, y.data()), _kexdUnpackI(-4, a.data(), y.data(), 1); }), V(6, -1));
 }
 
 // Flag 1 reads the low halves only; any other flag reads 64-bit counts and

@@ -6,19 +6,19 @@
 #include <xmmintrin.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
-#include <thread>
 #include <vector>
 
+#include "kex_test_util.h"
 #include "orvu_kex.h"
 
 namespace {
 
-template <class T> bool same(T a, T b) {
-    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
-}
+using namespace kex_test;
+
+// The same bits, or both NaN.
+template <class T> bool same(T a, T b) { return (std::isnan(a) && std::isnan(b)) || same_bits(a, b); }
 
 template <class T>
 std::vector<T> inputs(uint32_t seed) {
@@ -174,7 +174,7 @@ TEST(Rounding, OnlyNearbyIntIsQuiet) {
 }
 
 TEST(Rounding, DenormalsFollowTheMode) {
-    std::thread([] {
+    on_fresh_thread([] {
         const double a[1] = {-1e-310};
         double r[1];
         orvu_kex_kernel_SetMode(KEX_MODE_FTZDAZ_ON);
@@ -183,7 +183,7 @@ TEST(Rounding, DenormalsFollowTheMode) {
         orvu_kex_kernel_SetMode(KEX_MODE_FTZDAZ_OFF);
         with_mxcsr(0x8040, [&] { _kexdFloor(1, a, r); });
         EXPECT_EQ(r[0], -1.0);
-    }).join();
+    });
 }
 
 }  // namespace

@@ -9,26 +9,9 @@
 #include "ptz/streams/abstract_state.h"
 #include "ptz/streams/shared_table.h"
 #include "ptz/streams/stream.h"
+#include "ptz_rng/stream_helpers.h"
 
 namespace {
-
-void* block_of(int32_t size, uint8_t fill) {
-    void* p = orvu_serv_allocate(uint32_t(size), 128);
-    std::memset(p, fill, size_t(size));
-    return p;
-}
-
-BrngProperties props(const RngStream* s) {
-    BrngProperties p{};
-    __ptzGetBrngProperties(s->brng, &p);
-    return p;
-}
-
-bool zero_key(const uint8_t* k) {
-    for (int i = 0; i < 16; ++i)
-        if (k[i]) return false;
-    return true;
-}
 
 std::vector<int32_t> chunk_ids(const RngStream* s) {
     std::vector<int32_t> ids;
@@ -179,13 +162,13 @@ TEST(SharedTable, FullTableMakesChunksPrivate) {
     }
     ASSERT_EQ(__ptzGenerateNewGlobalRODataTableEntryId(keys[127].data(), 127), 0);
     ASSERT_EQ(__ptzAddChunk(s, 21, keys[127].data(), block_of(4, 0), 4), 0);
-    EXPECT_TRUE(zero_key(s->chunks->key));  // private now
+    const uint8_t zero[16] = {};
+    EXPECT_EQ(0, std::memcmp(s->chunks->key, zero, 16));  // private now
     // The table itself takes one more entry, then reports full.
     GlobRODataEntry* e = nullptr;
     ASSERT_EQ(__ptzCreateGlobRODataTableEntry(&e, keys[127].data(), nullptr), 0);
     EXPECT_EQ(__ptzCreateGlobRODataTableEntry(&e, keys[127].data(), nullptr), -3001);
     __ptzUnregisterGlobRODataReference(keys[127].data());
-    const uint8_t zero[16] = {};
     EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, zero), -3000);
     EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, nullptr), -3000);
     __ptzDeleteStream(&s);

@@ -15,17 +15,12 @@
 #include "orvu_ptz_rng.h"
 #include "orvu_serv.h"
 #include "ptz/streams/stream.h"
+#include "ptz_rng/stream_helpers.h"
 
 namespace {
 
 std::string temp_path(const char* tag) {
     return ::testing::TempDir() + "ptz_rng_" + tag + "_" + std::to_string(::getpid()) + ".img";
-}
-
-BrngProperties props(const RngStream* s) {
-    BrngProperties p{};
-    __ptzGetBrngProperties(s->brng, &p);
-    return p;
 }
 
 std::vector<uint8_t> save_m(const RngStream* s) {
@@ -41,12 +36,6 @@ void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
         ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     }
     std::fclose(f);
-}
-
-void* block_of(int32_t size, uint8_t fill) {
-    void* p = orvu_serv_allocate(uint32_t(size), 128);
-    std::memset(p, fill, size_t(size));
-    return p;
 }
 
 // A stream of each generator, advanced past its start, optionally with a
@@ -135,39 +124,17 @@ TEST(Persistence, LoadedSharedChunkSharesTheLiveEntry) {
     __ptzDeleteStream(&back);
 }
 
-// Header variants: (bytes 0..3, status from a file, status from memory).
-TEST(Persistence, MagicAndVersion) {
-    struct Variant { uint8_t head[4]; int32_t file, memory; };
-    const Variant kVariants[] = {
-        {{0x01, 'R', 'N', 'G'}, 0, 0},
-        {{'R', 'N', 'G', 0x01}, 0, 0},
-        {{0x00, 'R', 'N', 'G'}, 0, 0},
-        {{0x02, 'R', 'N', 'G'}, -1111, -1200},
-        {{'R', 'N', 'G', 0x02}, -1111, -1200},
-        {{0x01, 'R', 'N', 'X'}, -1110, -1200},
-        {{0x01, 'r', 'N', 'G'}, -1110, -1200},
-    };
-    const std::string path = temp_path("magic");
-    RngStream* s = sample_stream(PTZ_BRNG_MCG31, false);
-    const std::vector<uint8_t> image = save_m(s);
-    __ptzDeleteStream(&s);
-    for (const Variant& v : kVariants) {
-        std::vector<uint8_t> img = image;
-        std::memcpy(img.data(), v.head, 4);
-        write_file(path, img);
-        RngStream* t = nullptr;
-        EXPECT_EQ(__ptzLoadStreamF(&t, path.c_str(), -1), v.file) << int(v.head[0]) << int(v.head[3]);
-        EXPECT_EQ(t != nullptr, v.file == 0);
-        __ptzDeleteStream(&t);
-        EXPECT_EQ(__ptzLoadStreamMBounded(&t, img.data(), uint32_t(img.size())), v.memory);
-        __ptzDeleteStream(&t);
-    }
-    std::remove(path.c_str());
-}
-
-TEST(Persistence, HeaderFieldsMustMatchTheGenerator) {
+// Header edits: bytes written at an offset, status from a file and from memory.
+TEST(Persistence, HeaderMagicVersionAndFieldsMustMatchTheGenerator) {
     struct Edit { size_t offset; std::vector<uint8_t> bytes; int32_t file, memory; };
     const Edit kEdits[] = {
+        {0, {0x01, 'R', 'N', 'G'}, 0, 0},
+        {0, {'R', 'N', 'G', 0x01}, 0, 0},
+        {0, {0x00, 'R', 'N', 'G'}, 0, 0},
+        {0, {0x02, 'R', 'N', 'G'}, -1111, -1200},
+        {0, {'R', 'N', 'G', 0x02}, -1111, -1200},
+        {0, {0x01, 'R', 'N', 'X'}, -1110, -1200},
+        {0, {0x01, 'r', 'N', 'G'}, -1110, -1200},
         {12, {0x01, 0x00, 0x60, 0x00}, -1110, -1200},  // 0x600001: not a valid id
         {12, {0xFF, 0xFF, 0xFF, 0xFF}, -1110, -1200},  // -1
         {12, {0x17, 0x01, 0x00, 0x00}, -1110, -1200},  // legacy 279: empty row
@@ -176,7 +143,7 @@ TEST(Persistence, HeaderFieldsMustMatchTheGenerator) {
         {4, {15, 0}, -1110, -1200},                    // header size below 16
         {4, {20, 0}, -1103, -1103},                    // longer header: 4 extra bytes skipped, then short
     };
-    const std::string path = temp_path("fields");
+    const std::string path = temp_path("header");
     RngStream* s = sample_stream(PTZ_BRNG_MCG31, false);
     const std::vector<uint8_t> image = save_m(s);
     __ptzDeleteStream(&s);
@@ -184,11 +151,14 @@ TEST(Persistence, HeaderFieldsMustMatchTheGenerator) {
         std::vector<uint8_t> img = image;
         std::memcpy(img.data() + e.offset, e.bytes.data(), e.bytes.size());
         write_file(path, img);
+        const auto where = &e - kEdits;  // row of the table
         RngStream* t = nullptr;
-        EXPECT_EQ(__ptzLoadStreamF(&t, path.c_str(), -1), e.file) << e.offset;
-        EXPECT_EQ(t, nullptr);
-        EXPECT_EQ(__ptzLoadStreamMBounded(&t, img.data(), uint32_t(img.size())), e.memory) << e.offset;
-        EXPECT_EQ(t, nullptr);
+        EXPECT_EQ(__ptzLoadStreamF(&t, path.c_str(), -1), e.file) << where;
+        EXPECT_EQ(t != nullptr, e.file == 0) << where;
+        __ptzDeleteStream(&t);
+        EXPECT_EQ(__ptzLoadStreamMBounded(&t, img.data(), uint32_t(img.size())), e.memory) << where;
+        EXPECT_EQ(t != nullptr, e.memory == 0) << where;
+        __ptzDeleteStream(&t);
     }
     // A longer header whose extra bytes are present is read past them.
     std::vector<uint8_t> longer(image.begin(), image.begin() + 16);

@@ -259,6 +259,7 @@ void pooled_against_reference(const OrvuThreadingTable* thr) {
     for (int i = 0; i < n; ++i) g[i] = (i * 7) % G;
     PooledTask<T> t(v, g, {1, 0, 1});
     ASSERT_EQ(0, t.run(kAllPooled, 2, thr));
+    const double tol = sizeof(T) == 4 ? 1e-5 : 1e-12;
     // reference per group, long double two-pass
     std::vector<long double> pooled(9, 0);
     int req_index = 0;
@@ -269,13 +270,11 @@ void pooled_against_reference(const OrvuThreadingTable* thr) {
         const Ref r = reference<T>(sub, nullptr);
         for (int k = 0; k < 9; ++k) pooled[k] += r.cp[k];
         if (gg == 1) continue;
-        const double tol = sizeof(T) == 4 ? 1e-5 : 1e-12;
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(double(r.mean[j]), t.gmeans[req_index * 3 + j], tol * 3);
         for (int k = 0; k < 9; ++k) EXPECT_NEAR(double(r.cp[k] / (r.W - 1)), t.gcov[req_index * 9 + k], tol * 10);
         ++req_index;
     }
     const Ref all = reference<T>(v, nullptr);
-    const double tol = sizeof(T) == 4 ? 1e-5 : 1e-12;
     for (int j = 0; j < 3; ++j) EXPECT_NEAR(double(all.mean[j]), t.pmean[j], tol * 3);
     for (int k = 0; k < 9; ++k) EXPECT_NEAR(double(pooled[k] / (n - G)), t.pcov[k], tol * 10);
     EXPECT_EQ(-777, t.gmeans[6]);   // only two groups were requested
@@ -323,11 +322,6 @@ TEST(PooledCovariance, Statuses) {
     EXPECT_EQ(-4000, t.run(kAllPooled));
     EXPECT_EQ(live, orvu_serv_test_live_allocations());
 }
-
-}  // namespace
-
-namespace {
-using namespace sstest;
 
 // Equal weights w change no estimate: W = w n_g, W2 = w^2 n_g, and the
 // divisors W - W2 / W = w (n_g - 1) scale with the cross-products.

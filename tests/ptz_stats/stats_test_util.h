@@ -77,9 +77,8 @@ Ref reference(const std::vector<std::vector<double>>& v, const std::vector<doubl
         c[k] = (t - s[k]) - y;
         s[k] = t;
     };
-    std::vector<long double> c(p * p, 0);
+    std::vector<long double> c(p, 0);
     for (int64_t i = 0; i < n; ++i) { r.W += W(i); r.W2 += W(i) * W(i); }
-    std::fill(c.begin(), c.end(), 0);
     for (int64_t i = 0; i < n; ++i)
         for (int64_t j = 0; j < p; ++j) {
             ksum(r.mean, c, j, W(i) * X(i, j));

@@ -69,6 +69,19 @@ V double_recip(V b) {
     return y * bits_sub(splat_bits<V>(0x7FE0000000000000ull), bit_and(b, exp_mask));
 }
 
+// ---- either precision ---------------------------------------------------------------
+// The divisor test and reciprocal of the vector's element type.
+template <class V>
+typename V::mask divisor_special(V b) {
+    if constexpr (sizeof(typename V::elem) == 4) return single_divisor_special(b);
+    else return double_divisor_special(b);
+}
+template <Recip R, class V>
+V recip(V b) {
+    if constexpr (sizeof(typename V::elem) == 4) return single_recip<R>(b);
+    else return double_recip<R>(b);
+}
+
 // ---- a quotient of floats refined in double precision ------------------------------
 // num / den for float lanes whose den passes single_divisor_special: the
 // estimate of 1/den is widened and refined to about 2^-34 (y0 (1 + e + e^2)),

@@ -215,6 +215,9 @@ template <> struct Widened<X1<float>> {
 };
 
 // ---- rounding to integral values ----------------------------------------------------
+// 2^52 for doubles, 2^23 for floats: from there on every value is integral.
+template <class T> constexpr T kIntegralFrom = T(1) / std::numeric_limits<T>::epsilon();
+
 enum class Rnd {
     Floor,         // toward -inf
     Ceil,          // toward +inf
@@ -256,7 +259,7 @@ template <Rnd R, class V> V round_int(V x) {
     using T = typename V::elem;
     const V sign = V::splat(T(-0.0));
     const V one = V::splat(T(1));
-    const V big = V::splat(T(1) / std::numeric_limits<T>::epsilon());
+    const V big = V::splat(kIntegralFrom<T>);
     const V s = bit_and(x, sign);
     V m = abs(x);
     V shift = bit_or(big, s);

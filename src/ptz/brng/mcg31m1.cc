@@ -5,7 +5,6 @@
 namespace {
 
 constexpr uint32_t kMultiplier = 1132489760;
-constexpr int kLanes = 8;  // outputs per block: x * a^0 .. x * a^7, then x *= a^8
 
 struct State {
     uint32_t x, a;
@@ -19,26 +18,7 @@ public:
         st_.x = ptz::reduce_m31(st_.x);
         st_.a = ptz::reduce_m31(st_.a);
     }
-    void generate(int32_t n, uint32_t* out) {
-        uint32_t x = st_.x;
-        const uint32_t a = st_.a;
-        int32_t i = 0;
-        if (n >= kLanes) {
-            uint32_t pw[kLanes];  // a^0 .. a^7
-            pw[0] = 1;
-            for (int j = 1; j < kLanes; ++j) pw[j] = ptz::mulmod_m31(pw[j - 1], a);
-            const uint32_t a8 = ptz::mulmod_m31(pw[kLanes - 1], a);
-            for (; i + kLanes <= n; i += kLanes) {
-                for (int j = 0; j < kLanes; ++j) out[i + j] = ptz::mulmod_m31(x, pw[j]);
-                x = ptz::mulmod_m31(x, a8);
-            }
-        }
-        for (; i < n; ++i) {
-            out[i] = x;
-            x = ptz::mulmod_m31(x, a);
-        }
-        st_.x = x;
-    }
+    void generate(int32_t n, uint32_t* out) { st_.x = ptz::mcg_generate<ptz::mulmod_m31>(st_.x, st_.a, n, out); }
     // The double nearest 1/(2^31 - 1), bits 0x3E00000000200000.
     double unit(uint32_t x) const { return ptz::u32_to_double(x) * 4.656612875245797e-10; }
 

@@ -5,7 +5,6 @@
 namespace {
 
 constexpr uint64_t kMultiplier = 302875106592253ull;  // 13^13
-constexpr int kLanes = 8;
 
 struct State {
     uint64_t x, a;
@@ -18,26 +17,7 @@ public:
         st_.x &= ptz::kMask59;
         st_.a &= ptz::kMask59;
     }
-    void generate(int32_t n, uint64_t* out) {
-        uint64_t x = st_.x;
-        const uint64_t a = st_.a;
-        int32_t i = 0;
-        if (n >= kLanes) {
-            uint64_t pw[kLanes];  // a^0 .. a^7
-            pw[0] = 1;
-            for (int j = 1; j < kLanes; ++j) pw[j] = (pw[j - 1] * a) & ptz::kMask59;
-            const uint64_t a8 = (pw[kLanes - 1] * a) & ptz::kMask59;
-            for (; i + kLanes <= n; i += kLanes) {
-                for (int j = 0; j < kLanes; ++j) out[i + j] = (x * pw[j]) & ptz::kMask59;
-                x = (x * a8) & ptz::kMask59;
-            }
-        }
-        for (; i < n; ++i) {
-            out[i] = x;
-            x = (x * a) & ptz::kMask59;
-        }
-        st_.x = x;
-    }
+    void generate(int32_t n, uint64_t* out) { st_.x = ptz::mcg_generate<ptz::mulmod_2p59>(st_.x, st_.a, n, out); }
     double unit(uint64_t x) const { return ptz::u64_to_double(x) * 1.734723475976807e-18; }  // 2^-59
 
 private:
@@ -61,12 +41,12 @@ int32_t init(int32_t method, RngStream* s, int32_t n, const void* params) {
     case 1: {
         int32_t k;
         std::memcpy(&k, params, sizeof k);
-        st.x = (st.x * __ptziPowMod2P59(st.a, uint64_t(uint32_t(k)))) & ptz::kMask59;
+        st.x = ptz::mulmod_2p59(st.x, __ptziPowMod2P59(st.a, uint64_t(uint32_t(k))));
         st.a = __ptziPowMod2P59(st.a, uint64_t(uint32_t(n)));
         return PTZ_OK;
     }
     case 2:
-        st.x = (st.x * __ptziPowMod2P59(st.a, ptz::read_u64(params))) & ptz::kMask59;
+        st.x = ptz::mulmod_2p59(st.x, __ptziPowMod2P59(st.a, ptz::read_u64(params)));
         return PTZ_OK;
     default:
         return PTZ_ERROR_BAD_METHOD;

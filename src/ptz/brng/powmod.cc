@@ -45,8 +45,7 @@ ORVU_API uint32_t __ptziPowMod2P31M1(uint32_t base, uint64_t exponent) {
 }
 
 ORVU_API uint64_t __ptziPowMod2P59(uint64_t base, uint64_t exponent) {
-    return power<uint64_t>(base & ptz::kMask59, exponent, 1u,
-                           [](uint64_t a, uint64_t b) { return (a * b) & ptz::kMask59; });
+    return power<uint64_t>(base & ptz::kMask59, exponent, 1u, ptz::mulmod_2p59);
 }
 
 // v holds three consecutive values oldest first; row holds the recurrence

@@ -50,8 +50,8 @@ int32_t set_of(const RngStream* s) {
 class Wh {
 public:
     using Word = WhWord;
-    explicit Wh(RngStream* s)
-        : st_(*ptz::state_as<State>(s)), m_(_ptz_WH_M[set_of(s)]), inv_(_ptzdWH_IM_Tab[set_of(s)]) {
+    explicit Wh(RngStream* s) : Wh(s, set_of(s)) {}
+    Wh(RngStream* s, int32_t set) : st_(*ptz::state_as<State>(s)), m_(_ptz_WH_M[set]), inv_(_ptzdWH_IM_Tab[set]) {
         // A state from a foreign image may hold values outside [0, m).
         for (int k = 0; k < kParts; ++k) {
             st_.x[k] %= m_[k];
@@ -136,7 +136,7 @@ int32_t init(int32_t method, RngStream* s, int32_t n, const void* params) {
         int32_t idx;
         std::memcpy(&idx, params, sizeof idx);
         for (int k = 0; k < kParts; ++k) {
-            st.x[k] = uint32_t(uint64_t(st.x[k] % m[k]) * __ptziPowMod(st.a[k], uint32_t(idx), m[k]) % m[k]);
+            st.x[k] = ptz::mulmod(st.x[k] % m[k], __ptziPowMod(st.a[k], uint32_t(idx), m[k]), m[k]);
             st.a[k] = __ptziPowMod(st.a[k], uint32_t(n), m[k]);
         }
         return PTZ_OK;
@@ -144,7 +144,7 @@ int32_t init(int32_t method, RngStream* s, int32_t n, const void* params) {
     case 2: {
         const uint64_t d = ptz::read_u64(params);
         for (int k = 0; k < kParts; ++k)
-            st.x[k] = uint32_t(uint64_t(st.x[k] % m[k]) * __ptziPowMod(st.a[k], d, m[k]) % m[k]);
+            st.x[k] = ptz::mulmod(st.x[k] % m[k], __ptziPowMod(st.a[k], d, m[k]), m[k]);
         return PTZ_OK;
     }
     default:

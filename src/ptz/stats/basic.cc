@@ -70,15 +70,10 @@ template <class T> orvu_thr_team_body threader_of();
 template <> orvu_thr_team_body threader_of<double>() { return _vSSBasicThreaderD; }
 template <> orvu_thr_team_body threader_of<float>() { return _vSSBasicThreaderS; }
 
-// threads = min(T, work >> 13, n >> 4), at least 1; work = n p, or n p p
-// with a cross-product.
+// One thread without a team-capable table.
 int32_t thread_count(const OrvuThreadingTable* thr, int64_t n, int64_t p, bool cp) {
     if (!thr || !thr->max_threads || !thr->parallel_team) return 1;
-    int64_t threads = thr->max_threads();
-    const int64_t work = n * p * (cp ? p : 1);
-    if (work >> 13 < threads) threads = work >> 13;
-    if (n >> 4 < threads) threads = n >> 4;
-    return threads < 1 ? 1 : static_cast<int32_t>(threads);
+    return work_threads(thr->max_threads(), n, p, cp);
 }
 
 template <class T>
@@ -221,10 +216,10 @@ int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable
 extern "C" {
 ORVU_API int32_t _ptzdSSBasic(SSTask* task, uint32_t lo, uint32_t hi, int32_t method, int32_t,
                               const OrvuThreadingTable* thr) {
-    return orvu::ss::basic<double>(task, (uint64_t(hi) << 32) | lo, method, thr);
+    return orvu::ss::basic<double>(task, orvu::ss::join_mask(lo, hi), method, thr);
 }
 ORVU_API int32_t _ptzsSSBasic(SSTask* task, uint32_t lo, uint32_t hi, int32_t method, int32_t,
                               const OrvuThreadingTable* thr) {
-    return orvu::ss::basic<float>(task, (uint64_t(hi) << 32) | lo, method, thr);
+    return orvu::ss::basic<float>(task, orvu::ss::join_mask(lo, hi), method, thr);
 }
 }

@@ -108,14 +108,8 @@ int32_t pooled(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTabl
 
     const int64_t p = d.p;
     const bool cp = pooled_cov || group_cov;
-    int64_t blocks = 1;
-    if (thr && thr->max_threads && thr->parallel_for) {
-        blocks = thr->max_threads();
-        const int64_t work = d.n * p * (cp ? p : 1);
-        if (work >> 13 < blocks) blocks = work >> 13;
-        if (d.n >> 4 < blocks) blocks = d.n >> 4;
-        if (blocks < 1) blocks = 1;
-    }
+    const int64_t blocks =
+        thr && thr->max_threads && thr->parallel_for ? work_threads(thr->max_threads(), d.n, p, cp) : 1;
     // Component list, then the doubles and the views of blocks x groups partials.
     const int64_t per = (Partial::doubles(p, cp, 0) + 15) / 16 * 16;   // whole 128-byte lines per partial
     const int64_t list = (p + 15) / 16 * 16;
@@ -185,10 +179,10 @@ int32_t pooled(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTabl
 extern "C" {
 ORVU_API int32_t _ptzdSSPooledCovariance(SSTask* task, uint32_t lo, uint32_t hi, int32_t method, int32_t,
                                          const OrvuThreadingTable* thr) {
-    return orvu::ss::pooled<double>(task, (uint64_t(hi) << 32) | lo, method, thr);
+    return orvu::ss::pooled<double>(task, orvu::ss::join_mask(lo, hi), method, thr);
 }
 ORVU_API int32_t _ptzsSSPooledCovariance(SSTask* task, uint32_t lo, uint32_t hi, int32_t method, int32_t,
                                          const OrvuThreadingTable* thr) {
-    return orvu::ss::pooled<float>(task, (uint64_t(hi) << 32) | lo, method, thr);
+    return orvu::ss::pooled<float>(task, orvu::ss::join_mask(lo, hi), method, thr);
 }
 }

@@ -44,6 +44,19 @@ inline int64_t read_int_at(const SSTask* t, const void* arr, int64_t i) {
                           : static_cast<int64_t>(static_cast<const int32_t*>(arr)[i]);
 }
 
+// The 64-bit estimate mask of a compute routine from its two 32-bit halves.
+inline uint64_t join_mask(uint32_t lo, uint32_t hi) { return uint64_t(lo) | (uint64_t(hi) << 32); }
+
+// Threads worth starting over n observations of p components (p p with a
+// cross-product): min(max_threads, work >> 13, n >> 4), at least 1.
+inline int32_t work_threads(int64_t max_threads, int64_t n, int64_t p, bool cp) {
+    int64_t threads = max_threads;
+    const int64_t work = n * p * (cp ? p : 1);
+    if (work >> 13 < threads) threads = work >> 13;
+    if (n >> 4 < threads) threads = n >> 4;
+    return threads < 1 ? 1 : static_cast<int32_t>(threads);
+}
+
 // The dimensions and layout of one computation, as read at the call.
 struct Dims {
     int64_t p = 0, n = 0;

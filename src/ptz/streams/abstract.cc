@@ -67,16 +67,20 @@ int32_t other_methods(int32_t method) {
     return PTZ_ERROR_BAD_METHOD;
 }
 
+// Method 0 takes the caller's buffer, callback and (real forms) interval; the
+// buffer starts out all read, so the first request calls back.
 template <class State, class Init>
-int32_t init_real(int32_t method, RngStream* s, const void* params) {
+int32_t init_abstract(int32_t method, RngStream* s, const void* params) {
     if (method != 0) return other_methods(method);
     const Init& in = *static_cast<const Init*>(params);
     State& st = state<State>(s);
     st.n = *in.n;
     st.p = 0;
     st.u = st.n;
-    st.a = *in.a;
-    st.b = *in.b;
+    if constexpr (requires { in.a; }) {
+        st.a = *in.a;
+        st.b = *in.b;
+    }
     st.buffer = in.buffer;
     st.callback = in.callback;
     return PTZ_OK;
@@ -90,34 +94,18 @@ int32_t draw_real(RngStream* s, int32_t n, T* r, T lo, T hi) {
     return draw(s, st, n, r, [=](T x) { return lo + (x - a) * (hi - lo) / (b - a); });
 }
 
-int32_t new_abstract(RngStream** stream, int32_t id, const void* init, int32_t init_words) {
-    int32_t row = 0, sub = 0;
-    const BrngProperties* table = __ptzGetBrngBaseOffset(id, &row, &sub);
-    const int32_t status = __ptzAllocateStream(stream, table, id, row, sub);
-    if (status != PTZ_OK) return status;
-    return table[row].initStream(0, *stream, init_words, init);
-}
-
 }  // namespace
 
 extern "C" {
 
 ORVU_API int32_t __ptzBRngiAbstractInitStream(int32_t method, RngStream* s, int32_t, const void* params) {
-    if (method != 0) return other_methods(method);
-    const auto& in = *static_cast<const ptz::IAbstractInit*>(params);
-    IAbstractState& st = state<IAbstractState>(s);
-    st.n = *in.n;
-    st.p = 0;
-    st.u = st.n;
-    st.buffer = in.buffer;
-    st.callback = in.callback;
-    return PTZ_OK;
+    return init_abstract<IAbstractState, ptz::IAbstractInit>(method, s, params);
 }
 ORVU_API int32_t __ptzBRngdAbstractInitStream(int32_t method, RngStream* s, int32_t, const void* params) {
-    return init_real<DAbstractState, ptz::DAbstractInit>(method, s, params);
+    return init_abstract<DAbstractState, ptz::DAbstractInit>(method, s, params);
 }
 ORVU_API int32_t __ptzBRngsAbstractInitStream(int32_t method, RngStream* s, int32_t, const void* params) {
-    return init_real<SAbstractState, ptz::SAbstractInit>(method, s, params);
+    return init_abstract<SAbstractState, ptz::SAbstractInit>(method, s, params);
 }
 
 ORVU_API int32_t __ptziBRngiAbstract(RngStream* s, int32_t n, void* r) {
@@ -143,21 +131,21 @@ ORVU_API int32_t __ptziBRngsAbstract(RngStream*, int32_t, void*) { return PTZ_ER
 ORVU_API int32_t __ptziNewAbstractStream(RngStream** stream, int32_t n, uint32_t* buffer, PtziAbstractCallback cb) {
     if (n < 1 || !buffer || !cb) return PTZ_ERROR_BAD_ARGUMENT;
     const ptz::IAbstractInit init{&n, buffer, cb};
-    return new_abstract(stream, PTZ_BRNG_IABSTRACT, &init, 6);
+    return ptz::new_stream(stream, PTZ_BRNG_IABSTRACT, 6, &init);
 }
 
 ORVU_API int32_t __ptzdNewAbstractStream(RngStream** stream, int32_t n, double* buffer, double a, double b,
                                          PtzdAbstractCallback cb) {
     if (n < 1 || !buffer || !cb || !(a < b)) return PTZ_ERROR_BAD_ARGUMENT;
     const ptz::DAbstractInit init{&n, buffer, &a, &b, cb};
-    return new_abstract(stream, PTZ_BRNG_DABSTRACT, &init, 10);
+    return ptz::new_stream(stream, PTZ_BRNG_DABSTRACT, 10, &init);
 }
 
 ORVU_API int32_t __ptzsNewAbstractStream(RngStream** stream, int32_t n, float* buffer, float a, float b,
                                          PtzsAbstractCallback cb) {
     if (n < 1 || !buffer || !cb || !(a < b)) return PTZ_ERROR_BAD_ARGUMENT;
     const ptz::SAbstractInit init{&n, buffer, &a, &b, cb};
-    return new_abstract(stream, PTZ_BRNG_SABSTRACT, &init, 10);
+    return ptz::new_stream(stream, PTZ_BRNG_SABSTRACT, 10, &init);
 }
 
 }  // extern "C"

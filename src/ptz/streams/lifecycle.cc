@@ -25,11 +25,7 @@ ORVU_API int32_t __ptzNewStreamEx(RngStream** stream, int32_t id, int32_t n, con
     // Abstract streams are built over a caller's buffer by their own
     // constructors; masking bit 0x100000 folds 0xB00000 onto 0xA00000.
     if ((id & ~0x100000) == PTZ_BRNG_IABSTRACT || id == PTZ_BRNG_SABSTRACT) return PTZ_ERROR_INVALID_BRNG;
-    int32_t row = 0, sub = 0;
-    const BrngProperties* table = __ptzGetBrngBaseOffset(id, &row, &sub);
-    const int32_t status = __ptzAllocateStream(stream, table, id, row, sub);
-    if (status != PTZ_OK) return status;
-    return table[row].initStream(0, *stream, n, params);
+    return ptz::new_stream(stream, id, n, params);
 }
 
 ORVU_API int32_t __ptzDeleteStream(RngStream** stream) {
@@ -48,3 +44,15 @@ ORVU_API int32_t __ptzGetStreamSize(const RngStream* stream) {
 }
 
 }  // extern "C"
+
+namespace ptz {
+
+int32_t new_stream(RngStream** stream, int32_t id, int32_t n, const void* params) {
+    int32_t row = 0, sub = 0;
+    const BrngProperties* table = __ptzGetBrngBaseOffset(id, &row, &sub);
+    const int32_t status = __ptzAllocateStream(stream, table, id, row, sub);
+    if (status != PTZ_OK) return status;
+    return table[row].initStream(0, *stream, n, params);
+}
+
+}  // namespace ptz

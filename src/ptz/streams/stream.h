@@ -55,6 +55,10 @@ const BrngProperties* lookup_row(int32_t id, int32_t* sub = nullptr);
 // Row of an existing stream; streams are created only for valid identifiers.
 inline const BrngProperties& row_of(const RngStream* s) { return *lookup_row(s->brng); }
 
+// Allocates a stream of generator `id` and seeds it with initStream method 0
+// over n parameter words.
+int32_t new_stream(RngStream** stream, int32_t id, int32_t n, const void* params);
+
 // Index into the 16-entry per-generator dispatch tables (built-in rows), or -1
 // for a registered generator.
 int32_t builtin_index(int32_t id);

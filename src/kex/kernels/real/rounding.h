@@ -5,16 +5,11 @@
 // reported.
 #pragma once
 
-#include <limits>
-
 #include "kex/kernels/skeleton.h"
 #include "kex/kernels/tags.h"
 
 namespace kex {
 namespace KEX_LVL {
-
-// 2^52 for doubles, 2^23 for floats: from there on every value is integral.
-template <class T> constexpr T kIntegralFrom = T(1) / std::numeric_limits<T>::epsilon();
 
 // The control-register rounding a float kernel runs with; the double kernels
 // all run with round to nearest, their instruction carrying its own direction.
@@ -67,12 +62,8 @@ struct FracOp : PolicyBase<T, 1, 1> {
         return unordered(d, d);
     }
     int rare(const T* x, T* y) const {
-        const T a = x[0];
-        const T signed_zero = std::copysign(T(0), a);
-        if (a != a) y[0] = a + a;
-        else if (std::fabs(a) >= kIntegralFrom<T>) y[0] = signed_zero;  // also +-inf
-        else if (std::fabs(a) < T(1)) y[0] = a;
-        else y[0] = bit_or(X1<T>{a - round_int<Rnd::Trunc>(X1<T>{a}).v}, X1<T>{signed_zero}).v;
+        const T a = x[0];  // an infinity or a NaN
+        y[0] = a != a ? a + a : std::copysign(T(0), a);
         return KEX_STATUS_OK;
     }
 };

@@ -1,12 +1,14 @@
 // What the order-statistics routines share: status codes of their fields,
 // sized allocation, the thread count and loop of the caller's threading
-// table, gathering one component, and the quantile of a set of values.
+// table, sorting and gathering one component, and the quantile of a set of
+// values.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 
+#include "orvu_arrayutil.h"
 #include "orvu_ptz_order.h"
 #include "ptz/stats/order/sort_core.h"
 #include "ptz/stats/task.h"
@@ -35,8 +37,6 @@ enum OrderStatus : int32_t {
     kNoMeanAbsDev = -4083,
 };
 
-inline uint64_t join_mask(uint32_t lo, uint32_t hi) { return uint64_t(lo) | (uint64_t(hi) << 32); }
-
 // orvu_serv_allocate takes a 32-bit size: anything that does not fit (or
 // whose product overflows) is reported as an allocation failure.
 inline void* allocate(int64_t count, int64_t elem) {
@@ -61,6 +61,17 @@ inline void run_loop(const OrvuThreadingTable* thr, int64_t count, int64_t threa
         return;
     }
     for (int64_t i = 0; i < count; ++i) body(int32_t(i), 0, 1, ctx);
+}
+
+// In-place ascending radix sort of n contiguous values with scratch `work`;
+// the comparison sort takes over where the radix sort's 32-bit length ends.
+inline void sort_contiguous(double* v, double* work, int64_t n) {
+    if (n <= INT32_MAX) orvu_dft_c5h2_yobsSortRadixAscend_64f_I(v, work, int32_t(n));
+    else __ptzdQSortStep(n, v, 1);
+}
+inline void sort_contiguous(float* v, float* work, int64_t n) {
+    if (n <= INT32_MAX) orvu_dft_c5h2_yobsSortRadixAscend_32f_I(v, work, int32_t(n));
+    else __ptzsQSortStep(n, v, 1);
 }
 
 // Every order in [0, 1] (NaN is not).

@@ -1,21 +1,9 @@
 // Exact quantiles and order statistics, one component per loop iteration.
 #include "ptz/stats/order/order_common.h"
 
-#include "orvu_arrayutil.h"
-
 namespace orvu::ss::order {
 namespace {
 
-// In-place ascending radix sort of n contiguous values with scratch `work`;
-// the comparison sort takes over where the radix sort's 32-bit length ends.
-inline void sort_contiguous(double* v, double* work, int64_t n) {
-    if (n <= INT32_MAX) orvu_dft_c5h2_yobsSortRadixAscend_64f_I(v, work, int32_t(n));
-    else __ptzdQSortStep(n, v, 1);
-}
-inline void sort_contiguous(float* v, float* work, int64_t n) {
-    if (n <= INT32_MAX) orvu_dft_c5h2_yobsSortRadixAscend_32f_I(v, work, int32_t(n));
-    else __ptzsQSortStep(n, v, 1);
-}
 inline void sort_strided(double* v, int64_t n, int64_t s) { __ptzdQSortStep(n, v, s); }
 inline void sort_strided(float* v, int64_t n, int64_t s) { __ptzsQSortStep(n, v, s); }
 

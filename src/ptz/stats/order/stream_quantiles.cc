@@ -3,21 +3,11 @@
 // them and reads the requested orders back.
 #include <atomic>
 
-#include "orvu_arrayutil.h"
 #include "ptz/stats/order/order_common.h"
 #include "ptz/stats/order/stream_summary.h"
 
 namespace orvu::ss::order {
 namespace {
-
-inline void radix_sort(double* v, double* work, int64_t n) {
-    if (n <= INT32_MAX) orvu_dft_c5h2_yobsSortRadixAscend_64f_I(v, work, int32_t(n));
-    else __ptzdQSortStep(n, v, 1);
-}
-inline void radix_sort(float* v, float* work, int64_t n) {
-    if (n <= INT32_MAX) orvu_dft_c5h2_yobsSortRadixAscend_32f_I(v, work, int32_t(n));
-    else __ptzsQSortStep(n, v, 1);
-}
 
 template <class T>
 struct Job {
@@ -55,7 +45,7 @@ void add_data_threader(int32_t c, int32_t thread, int32_t, void* ctx) {
             if (!std::isnan(v)) a[m++] = v;
         }
         if (m == 0) continue;
-        radix_sort(a, a + job.chunk, m);
+        sort_contiguous(a, a + job.chunk, m);
         if (!reserve<T>(rec, m)) {   // this component keeps what it merged so far
             job.status.store(kNoMemory);
             return;

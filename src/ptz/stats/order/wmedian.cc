@@ -9,23 +9,19 @@
 // centre exactly, the result is that observation's value (no interpolation,
 // so infinities come through intact). With equal weights c_k - c_1 is
 // proportional to k - 1 and the result is the ordinary quantile.
+#include <algorithm>
+
 #include "ptz/stats/order/order_common.h"
 
 namespace orvu::ss::order {
 namespace {
 
-template <class T>
-int32_t map_sort(int64_t n, T* v, T* w);
-template <>
-int32_t map_sort<double>(int64_t n, double* v, double* w) { return _vdSSQuickMapSort(n, v, w); }
-template <>
-int32_t map_sort<float>(int64_t n, float* v, float* w) { return _vsSSQuickMapSort(n, v, w); }
-
-// The weighted quantile of m (value, weight) pairs, all weights > 0, no NaN
-// values, total weight `total`. The pairs are reordered.
+// The weighted quantile of m >= 1 (value, weight) pairs, all weights > 0, no
+// NaN values, total weight `total`. The pairs are sorted by value.
 template <class T>
 double weighted_quantile(T* v, T* w, int64_t m, double total, double q) {
-    map_sort(m, v, w);
+    Paired<T> pairs{v, w};
+    sort_total(pairs, m);
     if (m == 1) return double(v[0]);
     const double first = 0.5 * double(w[0]), last = total - 0.5 * double(w[m - 1]);
     if (q >= 1) return double(v[m - 1]);
@@ -61,10 +57,11 @@ int32_t wmedian(SSTask* t) {
 
     // One block: the component list, then n values and n weights of scratch.
     const int64_t elem = int64_t(sizeof(int64_t)) + 2 * int64_t(sizeof(T));
-    void* block = d.p >= d.n ? allocate(d.p, elem) : allocate(d.n, elem);
+    const int64_t len = std::max(d.p, d.n);
+    void* block = allocate(len, elem);
     if (!block) return kNoMemory;
     auto* comp = static_cast<int64_t*>(block);
-    T* v = reinterpret_cast<T*>(comp + (d.p > d.n ? d.p : d.n));
+    T* v = reinterpret_cast<T*>(comp + len);
     T* w = v + d.n;
     const int64_t q = processed_components(t, d.p, comp);
     const T* x = static_cast<const T*>(t->x);

@@ -65,47 +65,32 @@ struct DivHaOp : PolicyBase<T, Inv ? 1 : 2, 1> {
     }
 };
 
-template <Recip R, bool Inv>
-struct SingleDivLowOp : PolicyBase<float, Inv ? 1 : 2, 1> {
-    static constexpr int kArgs = Inv ? 1 : 2;
-    static constexpr int unroll = 2;  // 8 floats per block
-    static constexpr bool kHasSpecial = true;
-    static constexpr bool kWholeBlock = true;
-    template <class V>
-    typename V::mask fast(const V (&x)[kArgs], V (&y)[1]) const {
-        const V b = x[kArgs - 1];
-        const V q = single_recip<R>(b);
-        if constexpr (Inv) y[0] = q;
-        else y[0] = x[0] * q;
-        return single_divisor_special(b);
-    }
-    int rare(const float* x, float* y) const {
-        if constexpr (Inv) return R == Recip::LA ? _kexsInv_21_scalar(x, y) : _kexsInv_11_scalar(x, y);
-        else return R == Recip::LA ? _kexsDiv_21_scalar(x, x + 1, y) : _kexsDiv_11_scalar(x, x + 1, y);
-    }
-};
-
-template <Recip R, bool Inv>
-struct DoubleDivLowOp : PolicyBase<double, Inv ? 1 : 2, 1> {
-    static constexpr int kArgs = Inv ? 1 : 2;
-    static constexpr bool kHasSpecial = true;
-    template <class V>
-    typename V::mask fast(const V (&x)[kArgs], V (&y)[1]) const {
-        const V b = x[kArgs - 1];
-        const V q = double_recip<R>(b);
-        if constexpr (Inv) y[0] = q;
-        else y[0] = x[0] * q;
-        return double_divisor_special(b);
-    }
-    int rare(const double* x, double* y) const {
-        const double b = x[kArgs - 1];
-        y[0] = (Inv ? 1.0 : x[0]) / b;
-        return b == 0.0 ? KEX_STATUS_SING : KEX_STATUS_OK;
-    }
-};
-
+// Single precision sends a block with any special divisor wholly through the
+// exported scalar routine; double precision recomputes only the special lanes.
 template <class T, Recip R, bool Inv>
-using DivLowOp = std::conditional_t<sizeof(T) == 4, SingleDivLowOp<R, Inv>, DoubleDivLowOp<R, Inv>>;
+struct DivLowOp : PolicyBase<T, Inv ? 1 : 2, 1> {
+    static constexpr int kArgs = Inv ? 1 : 2;
+    static constexpr bool kHasSpecial = true;
+    static constexpr bool kWholeBlock = sizeof(T) == 4;  // 8 floats per block
+    template <class V>
+    typename V::mask fast(const V (&x)[kArgs], V (&y)[1]) const {
+        const V b = x[kArgs - 1];
+        const V q = recip<R>(b);
+        if constexpr (Inv) y[0] = q;
+        else y[0] = x[0] * q;
+        return divisor_special(b);
+    }
+    int rare(const T* x, T* y) const {
+        if constexpr (sizeof(T) == 4) {
+            if constexpr (Inv) return R == Recip::LA ? _kexsInv_21_scalar(x, y) : _kexsInv_11_scalar(x, y);
+            else return R == Recip::LA ? _kexsDiv_21_scalar(x, x + 1, y) : _kexsDiv_11_scalar(x, x + 1, y);
+        } else {
+            const T b = x[kArgs - 1];
+            y[0] = (Inv ? T(1) : x[0]) / b;
+            return b == T(0) ? KEX_STATUS_SING : KEX_STATUS_OK;
+        }
+    }
+};
 
 template <class T> struct OpFor<fn_Div, acc_HA, T> { using type = DivHaOp<T, false>; };
 template <class T> struct OpFor<fn_Div, acc_LA, T> { using type = DivLowOp<T, Recip::LA, false>; };

@@ -39,13 +39,9 @@ struct LinearQuotientOp : PolicyBase<T, UseA ? 2 : 1, 1> {
         V num = V::splat(oa);
         if constexpr (UseA) num = V::splat(sa) * x[0] + num;
         const V den = V::splat(sb) * x[kArgs - 1] + V::splat(ob);
-        if constexpr (sizeof(T) == 4) {
-            y[0] = single_quotient_refined(num, den);
-            return single_divisor_special(den);
-        } else {
-            y[0] = num * double_recip<Recip::LA>(den);
-            return double_divisor_special(den);
-        }
+        if constexpr (sizeof(T) == 4) y[0] = single_quotient_refined(num, den);
+        else y[0] = num * double_recip<Recip::LA>(den);
+        return divisor_special(den);
     }
     int rare(const T* x, T* y) const {
         const T num = UseA ? sa * x[0] + oa : oa;
