@@ -15,8 +15,10 @@ ORVU_EXTERN_C_BEGIN
 enum {
     PTZ_OK = 0,
     PTZ_ERROR_BAD_METHOD = -2,           /* initStream: method other than 0, 1, 2 */
-    PTZ_ERROR_BAD_ARGUMENT = -3,         /* null buffer/callback, zero size, empty interval */
-    PTZ_ERROR_MEM_FAILURE = -4,          /* allocation failed (also: registry full) */
+    PTZ_ERROR_BAD_ARGUMENT = -3,         /* null buffer/callback, zero or negative size, empty
+                                            interval, a count whose elements cannot fit in memory */
+    PTZ_ERROR_MEM_FAILURE = -4,          /* allocation failed, or a size that cannot be represented
+                                            (also: registry full) */
     PTZ_ERROR_NULL_PTR = -5,             /* required function pointer / buffer is null */
     PTZ_ERROR_INVALID_BRNG = -1000,
     PTZ_ERROR_LEAPFROG_UNSUPPORTED = -1002,
@@ -71,7 +73,10 @@ typedef struct StreamChunk StreamChunk;
 
 /* initStream(method, stream, n, params): method 0 seeds from n uint32 words at
  * params, 1 leapfrogs (n = stream count, params -> int32 index), 2 skips ahead
- * (n = 2, params -> 64-bit count, low word first). */
+ * (n = 2, params -> 64-bit count, low word first).
+ * The output functions of the built-in generators return 0, or -3 when n
+ * results of their type could not fit in the address space (possible on
+ * 32-bit targets only); nothing is written then. */
 typedef int32_t (*PtzInitStreamFn)(int32_t method, RngStream* stream, int32_t n, const void* params);
 typedef int32_t (*PtzSBRngFn)(RngStream* stream, int32_t n, float* r, float a, float b);
 typedef int32_t (*PtzDBRngFn)(RngStream* stream, int32_t n, double* r, double a, double b);
@@ -107,6 +112,7 @@ ORVU_API int32_t __ptzNewStreamEx(RngStream** stream, int32_t id, int32_t n, con
 ORVU_API int32_t __ptzAllocateStream(RngStream** stream, const BrngProperties* table, int32_t id,
                                      int32_t row, int32_t sub);
 ORVU_API int32_t __ptzDeleteStream(RngStream** stream);
+/* Bytes of the stream's image; -4 when that exceeds INT32_MAX. */
 ORVU_API int32_t __ptzGetStreamSize(const RngStream* stream);
 
 /* ---- uniform bits ---------------------------------------------------------- */
@@ -114,7 +120,9 @@ ORVU_API int32_t _ptziRngUniformBits(int32_t method, RngStream* stream, int32_t 
 ORVU_API int32_t _ptziRngUniformBits32(int32_t method, RngStream* stream, int32_t n, uint32_t* r);
 ORVU_API int32_t _ptziRngUniformBits64(int32_t method, RngStream* stream, int32_t n, uint64_t* r);
 
-/* ---- stream operations ----------------------------------------------------- */
+/* ---- stream operations -----------------------------------------------------
+ * Every operation that creates a stream (creation, copy, abstract creation,
+ * loading) leaves the caller's handle null when it fails for lack of memory. */
 ORVU_API int32_t __ptzCopyStream(RngStream** dst, const RngStream* src);
 ORVU_API int32_t __ptzCopyStreamState(RngStream* dst, const RngStream* src);
 ORVU_API int32_t __ptzLeapfrogStream(RngStream* stream, int32_t k, int32_t nstreams);
@@ -136,7 +144,8 @@ ORVU_API int32_t __ptzdNewAbstractStream(RngStream** stream, int32_t n, double* 
 ORVU_API int32_t __ptzsNewAbstractStream(RngStream** stream, int32_t n, float* buffer, float a, float b,
                                          PtzsAbstractCallback callback);
 
-/* ---- per-stream chunks and the shared read-only table ------------------------ */
+/* ---- per-stream chunks and the shared read-only table ------------------------
+ * __ptzAddChunk refuses a negative size with -3. */
 typedef struct GlobRODataEntry GlobRODataEntry;
 ORVU_API int32_t __ptzAddChunk(RngStream* stream, int32_t id, const void* key, void* data, int32_t size);
 ORVU_API void* __ptzSearchChunk(const RngStream* stream, int32_t id);
@@ -154,7 +163,13 @@ ORVU_API void __ptzUnregisterGlobRODataReference(const void* key);
  * A name length of 0 or more uses that many bytes of name; a negative length
  * takes name as a zero-terminated string. The memory loader reads as many bytes
  * as the image declares; __ptzLoadStreamMBounded never reads past `size` bytes
- * and is the form to use for images from untrusted sources. */
+ * and is the form to use for images from untrusted sources.
+ * No loader accepts an image of an abstract stream (0xA00000, 0xB00000,
+ * 0xC00000): their state is the saving process's buffer and callback
+ * addresses, which an image could point anywhere. Such images are refused as
+ * not being stream images (-1110 from a file, -1200 from memory); saving them
+ * still works. Images of registered generators are loaded as written: their
+ * functions must accept any state bytes. */
 ORVU_API int32_t __ptzSaveStreamF(const RngStream* stream, const char* name, int32_t name_length);
 ORVU_API int32_t __ptzLoadStreamF(RngStream** stream, const char* name, int32_t name_length);
 ORVU_API int32_t __ptzSaveStreamM(const RngStream* stream, void* memory);

@@ -1,11 +1,12 @@
-// Copying streams, chunk lists, the shared read-only table, abstract streams.
+// Copying streams, chunk lists, the shared read-only table, abstract streams,
+// and a failed allocation at every allocation site of the family.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <cstring>
-#include <vector>
+#include <cstdio>
+#include <functional>
+#include <string>
 
-#include "orvu_ptz_rng.h"
-#include "orvu_serv.h"
 #include "ptz/streams/abstract_state.h"
 #include "ptz/streams/shared_table.h"
 #include "ptz/streams/stream.h"
@@ -19,272 +20,218 @@ std::vector<int32_t> chunk_ids(const RngStream* s) {
     return ids;
 }
 
-TEST(Operations, CopyIsExactAndIndependent) {
-    for (int32_t id : {0x100000, 0x200000, 0x300000, 0x400000, 0x500005}) {
-        RngStream *a = nullptr, *b = nullptr;
-        ASSERT_EQ(__ptzNewStreamEx(&a, id, 0, nullptr), 0);
-        ASSERT_EQ(__ptzLeapfrogStream(a, 1, 3) == 0 || id == PTZ_BRNG_R250 || id == PTZ_BRNG_MRG32K3A, true);
-        double warm[300];
-        ASSERT_EQ(props(a).dBRng(a, 300, warm, 0, 1), 0);
-        ASSERT_EQ(__ptzCopyStream(&b, a), 0);
-        double x[600], y[600];
-        ASSERT_EQ(props(a).dBRng(a, 600, x, 0, 1), 0);
-        ASSERT_EQ(props(b).dBRng(b, 600, y, 0, 1), 0);
-        EXPECT_EQ(0, std::memcmp(x, y, sizeof x)) << std::hex << id;
-        __ptzDeleteStream(&a);
-        __ptzDeleteStream(&b);
-    }
-}
-
-TEST(Operations, CopyStateStaysInsideTheStateArea) {
+TEST(Operations, CopyState) {
     // WH: seedWords x wordSize is 64 bytes, the state 32: the whole state is
-    // copied and the bytes after the record untouched (checked by the
-    // sanitizer build; here by the continuation).
-    RngStream *a = nullptr, *b = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&a, PTZ_BRNG_WH, 0, nullptr), 0);
-    const uint32_t seed[4] = {5, 6, 7, 8};
-    ASSERT_EQ(__ptzNewStreamEx(&b, PTZ_BRNG_WH, 4, seed), 0);
-    ASSERT_EQ(__ptzCopyStreamState(a, b), 0);
-    EXPECT_EQ(0, std::memcmp(ptz::state_bytes(a), ptz::state_bytes(b), 32));
-    EXPECT_EQ(__ptzCopyStreamState(a, a), 0);
-    __ptzDeleteStream(&a);
-    __ptzDeleteStream(&b);
+    // copied and nothing after the record (checked by the sanitizer build).
     // MCG31M1: the value is copied, the (leapfrogged) multiplier is not.
-    ASSERT_EQ(__ptzNewStreamEx(&a, PTZ_BRNG_MCG31, 0, nullptr), 0);
-    const uint32_t s31 = 99;
-    ASSERT_EQ(__ptzNewStreamEx(&b, PTZ_BRNG_MCG31, 1, &s31), 0);
-    ASSERT_EQ(__ptzLeapfrogStream(b, 0, 2), 0);
-    ASSERT_EQ(__ptzCopyStreamState(a, b), 0);
-    const uint32_t* sa = ptz::state_as<uint32_t>(a);
-    EXPECT_EQ(sa[0], 99u);
-    EXPECT_EQ(sa[1], 1132489760u);
-    __ptzDeleteStream(&a);
-    __ptzDeleteStream(&b);
+    StreamHolder a{new_stream(PTZ_BRNG_WH)}, b{new_stream(PTZ_BRNG_WH, {5, 6, 7, 8})};
+    StreamHolder c{new_stream(PTZ_BRNG_MCG31)}, d{new_stream(PTZ_BRNG_MCG31, {5})};
+    ASSERT_EQ(__ptzCopyStreamState(a.s, b.s), 0);
+    EXPECT_EQ(0, std::memcmp(ptz::state_bytes(a.s), ptz::state_bytes(b.s), 32));
+    EXPECT_EQ(__ptzCopyStreamState(a.s, a.s), 0);
+    ASSERT_EQ(__ptzLeapfrogStream(d.s, 0, 2), 0);
+    ASSERT_EQ(__ptzCopyStreamState(c.s, d.s), 0);
+    EXPECT_EQ(std::vector<uint32_t>(ptz::state_as<uint32_t>(c.s), ptz::state_as<uint32_t>(c.s) + 2),
+              (std::vector<uint32_t>{5, 1132489760}));
 }
 
-TEST(Operations, LeapfrogCountChecks) {
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG31, 0, nullptr), 0);
-    const std::vector<uint8_t> before(ptz::state_bytes(s), ptz::state_bytes(s) + 8);
-    EXPECT_EQ(__ptzLeapfrogStream(s, 0, -1), -1013);
-    EXPECT_EQ(__ptzLeapfrogStream(s, 0, 1), 0);  // N = 1, k = 0: unchanged
-    EXPECT_EQ(__ptzSkipAheadStream(s, 0), 0);
-    EXPECT_EQ(std::vector<uint8_t>(ptz::state_bytes(s), ptz::state_bytes(s) + 8), before);
-    EXPECT_EQ(__ptzLeapfrogStream(s, 0, 0), 0);  // the generator is called: a^0 = 1
-    EXPECT_EQ(ptz::state_as<uint32_t>(s)[1], 1u);
-    __ptzDeleteStream(&s);
-}
-
-TEST(Chunks, AddSearchCountDeleteById) {
-    RngStream* s = nullptr;
+TEST(Chunks, AddSearchDeleteByIdAndCopyStream) {
     const int32_t live = orvu_serv_test_live_allocations();
-    ASSERT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG59, 0, nullptr), 0);
-    EXPECT_EQ(__ptzSearchChunk(s, 1), nullptr);
-    for (int32_t id : {1, 2, 3}) ASSERT_EQ(__ptzAddChunk(s, id, nullptr, block_of(8, uint8_t(id)), 8), 0);
-    EXPECT_EQ(chunk_ids(s), (std::vector<int32_t>{3, 2, 1}));  // new chunks at the head
-    EXPECT_EQ(__ptzGetNumChunks(s), 3);
-    EXPECT_EQ(static_cast<uint8_t*>(__ptzSearchChunk(s, 2))[0], 2);
-    __ptzDeleteChunksById(s, 2);
-    EXPECT_EQ(chunk_ids(s), (std::vector<int32_t>{3, 1}));
-    __ptzDeleteChunksById(s, 3);
-    EXPECT_EQ(chunk_ids(s), (std::vector<int32_t>{1}));
-    __ptzDeleteChunks(s);
-    EXPECT_EQ(__ptzGetNumChunks(s), 0);
-    __ptzDeleteStream(&s);
-    EXPECT_EQ(orvu_serv_test_live_allocations(), live);
-}
-
-TEST(Chunks, PrivateChunksAreCopiedSharedOnesReferenced) {
-    const int32_t live = orvu_serv_test_live_allocations();
-    RngStream *a = nullptr, *b = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&a, PTZ_BRNG_MCG31, 0, nullptr), 0);
+    RngStream *a = new_stream(PTZ_BRNG_MCG59), *b = nullptr;
+    EXPECT_EQ(__ptzSearchChunk(a, 1), nullptr);
+    for (int32_t id : {1, 2, 3}) ASSERT_EQ(__ptzAddChunk(a, id, nullptr, block_of(100, uint8_t(id)), 100), 0);
+    EXPECT_EQ(chunk_ids(a), (std::vector<int32_t>{3, 2, 1}));  // new chunks at the head
+    EXPECT_EQ(static_cast<uint8_t*>(__ptzSearchChunk(a, 2))[99], 2);
+    __ptzDeleteChunksById(a, 2);
+    EXPECT_EQ(chunk_ids(a), (std::vector<int32_t>{3, 1}));
+    // A shared chunk is referenced by the copy, a private one duplicated.
     uint8_t key[16];
     ASSERT_EQ(__ptzGenerateNewGlobalRODataTableEntryId(key, -2), 0);
-    int64_t disc;
-    std::memcpy(&disc, key + 8, 8);
-    EXPECT_EQ(disc, -2);  // sign-extended discriminator
     void* shared = block_of(64, 0xAB);
     ASSERT_EQ(__ptzAddChunk(a, 9, key, shared, 64), 0);
-    ASSERT_EQ(__ptzAddChunk(a, 1, nullptr, block_of(100, 0x11), 100), 0);
+    __ptzLeapfrogStream(a, 1, 3);  // the copy has the changed multiplier too
+    words(a, 300);
     ASSERT_EQ(__ptzCopyStream(&b, a), 0);
+    EXPECT_EQ(words(a, 600), words(b, 600));
+    EXPECT_EQ(chunk_ids(b), (std::vector<int32_t>{1, 3, 9}));
     GlobRODataEntry* e = nullptr;
     ASSERT_EQ(__ptzFindGlobRODataTableEntry(&e, key), 0);
     EXPECT_EQ(e->count, 2);
     EXPECT_EQ(__ptzSearchChunk(b, 9), shared);
-    void* own = __ptzSearchChunk(b, 1);
-    EXPECT_NE(own, __ptzSearchChunk(a, 1));
-    EXPECT_EQ(0, std::memcmp(own, __ptzSearchChunk(a, 1), 100));
+    EXPECT_NE(__ptzSearchChunk(b, 1), __ptzSearchChunk(a, 1));
+    EXPECT_EQ(0, std::memcmp(__ptzSearchChunk(b, 1), __ptzSearchChunk(a, 1), 100));
     __ptzDeleteStream(&a);
     EXPECT_EQ(e->count, 1);
     __ptzDeleteStream(&b);
     EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, key), -3000);  // freed once, with the last reference
+    // A second chunk naming the key with another size must not borrow the
+    // entry's (smaller) block: it keeps its own. Images reach the same add.
+    StreamHolder h{new_stream(PTZ_BRNG_MCG31)};
+    ASSERT_EQ(__ptzAddChunk(h.s, 1, key, block_of(8, 0x01), 8), 0);
+    ASSERT_EQ(__ptzAddChunk(h.s, 2, key, block_of(64, 0x02), 64), 0);
+    EXPECT_EQ(static_cast<uint8_t*>(__ptzSearchChunk(h.s, 2))[63], 0x02);
+    __ptzDeleteStream(&h.s);
     EXPECT_EQ(orvu_serv_test_live_allocations(), live);
-}
-
-TEST(Chunks, AllocationFailureAtEveryStepLeavesNoLeak) {
-    RngStream* a = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&a, PTZ_BRNG_MCG31, 0, nullptr), 0);
-    for (int32_t id : {1, 2, 3}) ASSERT_EQ(__ptzAddChunk(a, id, nullptr, block_of(16, 1), 16), 0);
-    const int32_t live = orvu_serv_test_live_allocations();
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(__ptzAddChunk(a, 4, nullptr, nullptr, 0), -4);
-    EXPECT_EQ(__ptzGetNumChunks(a), 3);
-    // Copy: 1 record + 3 x (data, chunk record) allocations.
-    for (int32_t n = 1; n <= 7; ++n) {
-        RngStream* b = nullptr;
-        orvu_serv_test_fail_allocation(n);
-        EXPECT_EQ(__ptzCopyStream(&b, a), -4) << n;
-        if (b) {
-            EXPECT_EQ(__ptzGetNumChunks(b), 0) << n;  // a failed copy leaves no chunks
-            __ptzDeleteStream(&b);
-        }
-        EXPECT_EQ(orvu_serv_test_live_allocations(), live) << n;
-    }
-    orvu_serv_test_fail_allocation(0);
-    RngStream* b = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&b, PTZ_BRNG_MCG31, 0, nullptr), 0);
-    orvu_serv_test_fail_allocation(2);
-    EXPECT_EQ(__ptzCopyStreamState(b, a), -4);
-    EXPECT_EQ(__ptzGetNumChunks(b), 0);
-    orvu_serv_test_fail_allocation(0);
-    __ptzDeleteStream(&a);
-    __ptzDeleteStream(&b);
 }
 
 TEST(SharedTable, FullTableMakesChunksPrivate) {
     const int32_t live = orvu_serv_test_live_allocations();
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG31, 0, nullptr), 0);
+    StreamHolder h{new_stream(PTZ_BRNG_MCG31)};
     std::vector<std::vector<uint8_t>> keys(128, std::vector<uint8_t>(16));
-    for (int i = 0; i < 127; ++i) {
+    for (int i = 0; i < 128; ++i) {
         ASSERT_EQ(__ptzGenerateNewGlobalRODataTableEntryId(keys[i].data(), i), 0);
-        ASSERT_EQ(__ptzAddChunk(s, 20, keys[i].data(), block_of(4, 0), 4), 0);
+        ASSERT_EQ(__ptzAddChunk(h.s, 20, keys[i].data(), block_of(4, 0), 4), 0);
     }
-    ASSERT_EQ(__ptzGenerateNewGlobalRODataTableEntryId(keys[127].data(), 127), 0);
-    ASSERT_EQ(__ptzAddChunk(s, 21, keys[127].data(), block_of(4, 0), 4), 0);
     const uint8_t zero[16] = {};
-    EXPECT_EQ(0, std::memcmp(s->chunks->key, zero, 16));  // private now
-    // The table itself takes one more entry, then reports full.
-    GlobRODataEntry* e = nullptr;
+    EXPECT_EQ(0, std::memcmp(h.s->chunks->key, zero, 16));  // the 128th is private
+    GlobRODataEntry* e = nullptr;  // the table itself takes one more entry, then is full
     ASSERT_EQ(__ptzCreateGlobRODataTableEntry(&e, keys[127].data(), nullptr), 0);
     EXPECT_EQ(__ptzCreateGlobRODataTableEntry(&e, keys[127].data(), nullptr), -3001);
     __ptzUnregisterGlobRODataReference(keys[127].data());
-    EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, zero), -3000);
+    EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, zero), -3000);  // zero and null keys never match
     EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, nullptr), -3000);
-    __ptzDeleteStream(&s);
+    __ptzDeleteStream(&h.s);
     for (int i = 0; i < 128; ++i) EXPECT_EQ(__ptzFindGlobRODataTableEntry(&e, keys[i].data()), -3000);
     EXPECT_EQ(orvu_serv_test_live_allocations(), live);
 }
 
 // ---- abstract streams ----------------------------------------------------------
 
+// Each callback call writes the next batch from idx on and returns its size,
+// or the forced result when one is given; the (idx, nmin) it saw are kept.
 struct Feed {
-    Feed(std::vector<std::vector<uint32_t>> b, std::vector<int32_t> r) : batches(std::move(b)), results(std::move(r)) {}
-    std::vector<std::vector<uint32_t>> batches;  // what each callback call writes
-    std::vector<int32_t> results;                // what it returns (-1: batch size)
-    std::vector<std::pair<int32_t, int32_t>> seen;  // (idx, nmin) of each call
-    size_t call = 0;
-};
-Feed* g_feed = nullptr;
+    std::vector<std::vector<uint32_t>> batches;
+    int32_t forced = -1;
+    std::vector<std::pair<int32_t, int32_t>> seen = {};
+} *g_feed = nullptr;
 
 int32_t feed_cb(RngStream*, int32_t* n, uint32_t* buf, int32_t* nmin, int32_t*, int32_t* idx) {
     Feed& f = *g_feed;
+    const std::vector<uint32_t>& b = f.batches[f.seen.size()];
     f.seen.emplace_back(*idx, *nmin);
-    const std::vector<uint32_t>& b = f.batches[f.call];
     for (size_t i = 0; i < b.size(); ++i) buf[(size_t(*idx) + i) % size_t(*n)] = b[i];
-    const int32_t r = f.results[f.call];
-    ++f.call;
-    return r < -1 ? r : (r == -1 ? int32_t(b.size()) : r);
+    return f.forced == -1 ? int32_t(b.size()) : f.forced;
 }
 
-TEST(Abstract, RefillProtocol) {
-    Feed f({{1, 2, 3, 4}, {5, 6, 7, 8}}, {-1, -1});
+std::vector<uint32_t> draw(RngStream* s, int32_t n, int32_t status = 0) {
+    std::vector<uint32_t> out(static_cast<size_t>(n));
+    EXPECT_EQ(__ptziBRngiAbstract(s, n, out.data()), status);
+    return out;
+}
+
+TEST(Abstract, RefillProtocolAndFailures) {
+    Feed f{{{1, 2, 3, 4}, {5, 6, 7, 8}}};
     g_feed = &f;
     uint32_t buffer[4];
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptziNewAbstractStream(&s, 4, buffer, feed_cb), 0);
-    uint32_t out[3];
-    ASSERT_EQ(__ptziBRngiAbstract(s, 3, out), 0);
-    EXPECT_EQ(std::vector<uint32_t>(out, out + 3), (std::vector<uint32_t>{1, 2, 3}));
-    ASSERT_EQ(__ptziBRngiAbstract(s, 3, out), 0);
-    EXPECT_EQ(std::vector<uint32_t>(out, out + 3), (std::vector<uint32_t>{4, 5, 6}));
+    StreamHolder h, two, bad;
+    ASSERT_EQ(__ptziNewAbstractStream(&h.s, 4, buffer, feed_cb), 0);
+    EXPECT_EQ(draw(h.s, 3), (std::vector<uint32_t>{1, 2, 3}));
+    EXPECT_EQ(draw(h.s, 3), (std::vector<uint32_t>{4, 5, 6}));
     EXPECT_EQ(f.seen, (std::vector<std::pair<int32_t, int32_t>>{{0, 3}, {0, 2}}));
-    ASSERT_EQ(__ptziBRngiAbstract(s, 1, out), 0);
-    EXPECT_EQ(out[0], 7u);
-    EXPECT_EQ(__ptzdBRngiAbstract(s, 1, nullptr, 0, 1), -1122);
-    EXPECT_EQ(__ptzsBRngiAbstract(s, 1, nullptr, 0, 1), -1122);
-    EXPECT_EQ(__ptzLeapfrogStream(s, 0, 2), -1002);
-    EXPECT_EQ(__ptzSkipAheadStream(s, 2), -1003);
-    __ptzDeleteStream(&s);
-}
-
-TEST(Abstract, LongRequestRefillsRepeatedly) {
-    Feed f({{1, 2}, {3, 4}, {5, 6}}, {-1, -1, -1});
-    g_feed = &f;
-    uint32_t buffer[2];
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptziNewAbstractStream(&s, 2, buffer, feed_cb), 0);
-    uint32_t out[5];
-    ASSERT_EQ(__ptziBRngiAbstract(s, 5, out), 0);
-    EXPECT_EQ(std::vector<uint32_t>(out, out + 5), (std::vector<uint32_t>{1, 2, 3, 4, 5}));
-    __ptzDeleteStream(&s);
-}
-
-TEST(Abstract, CallbackFailures) {
-    struct FailCase { int32_t result; int32_t status; };
-    constexpr FailCase kFails[] = {{0, -1121}, {5, -1120}, {-3, -1120}};
-    for (const FailCase& c : kFails) {
-        Feed f({{}}, {c.result});
-        g_feed = &f;
-        uint32_t buffer[4];
-        RngStream* s = nullptr;
-        ASSERT_EQ(__ptziNewAbstractStream(&s, 4, buffer, feed_cb), 0);
-        uint32_t out[2];
-        EXPECT_EQ(__ptziBRngiAbstract(s, 2, out), c.status) << c.result;
-        __ptzDeleteStream(&s);
+    EXPECT_EQ(draw(h.s, 1), (std::vector<uint32_t>{7}));
+    EXPECT_EQ(__ptzdBRngiAbstract(h.s, 1, nullptr, 0, 1), -1122);
+    EXPECT_EQ(__ptzsBRngiAbstract(h.s, 1, nullptr, 0, 1), -1122);
+    EXPECT_EQ(__ptzLeapfrogStream(h.s, 0, 2), -1002);
+    EXPECT_EQ(__ptzSkipAheadStream(h.s, 2), -1003);
+    Feed g{{{1, 2}, {3, 4}, {5, 6}}};  // a request longer than the buffer calls back until served
+    g_feed = &g;
+    ASSERT_EQ(__ptziNewAbstractStream(&two.s, 2, buffer, feed_cb), 0);
+    EXPECT_EQ(draw(two.s, 5), (std::vector<uint32_t>{1, 2, 3, 4, 5}));
+    for (auto [forced, status] : {std::pair{0, -1121}, {5, -1120}, {-3, -1120}}) {
+        Feed e{{std::vector<uint32_t>{}}, forced};
+        g_feed = &e;
+        ASSERT_EQ(__ptziNewAbstractStream(&bad.s, 4, buffer, feed_cb), 0);
+        draw(bad.s, 2, status);
+        __ptzDeleteStream(&bad.s);
     }
-    RngStream* s = nullptr;
-    uint32_t buffer[4];
-    EXPECT_EQ(__ptziNewAbstractStream(&s, 0, buffer, feed_cb), -3);
-    EXPECT_EQ(__ptziNewAbstractStream(&s, 4, nullptr, feed_cb), -3);
-    EXPECT_EQ(__ptziNewAbstractStream(&s, 4, buffer, nullptr), -3);
-    double dbuf[2];
-    EXPECT_EQ(__ptzdNewAbstractStream(&s, 2, dbuf, 1.0, 1.0, nullptr), -3);
-    ASSERT_EQ(__ptziNewAbstractStream(&s, 4, buffer, feed_cb), 0);
-    ptz::state_as<ptz::IAbstractState>(s)->buffer = nullptr;
-    EXPECT_EQ(__ptziBRngiAbstract(s, 1, buffer), -5);
-    __ptzDeleteStream(&s);
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(__ptziNewAbstractStream(&s, 4, buffer, feed_cb), -4);
-    EXPECT_EQ(s, nullptr);
+    ptz::state_as<ptz::IAbstractState>(h.s)->buffer = nullptr;
+    draw(h.s, 1, -5);
+    for (int32_t n : {0, -1}) EXPECT_EQ(__ptziNewAbstractStream(&bad.s, n, buffer, feed_cb), -3);
+    EXPECT_EQ(__ptziNewAbstractStream(&bad.s, 4, nullptr, feed_cb), -3);
+    EXPECT_EQ(__ptziNewAbstractStream(&bad.s, 4, buffer, nullptr), -3);
 }
 
-int32_t double_cb(RngStream*, int32_t* n, double* buf, int32_t*, int32_t*, int32_t* idx) {
-    for (int32_t i = 0; i < *n; ++i) buf[(*idx + i) % *n] = 2.0 + 0.25 * i;  // values in [2, 4)
-    return *n;
-}
-int32_t float_cb(RngStream*, int32_t* n, float* buf, int32_t*, int32_t*, int32_t* idx) {
-    for (int32_t i = 0; i < *n; ++i) buf[(*idx + i) % *n] = 0.5f * float(i);
-    return *n;
-}
-
+// Buffered values 2 + i/4 in [2, 4), mapped onto the caller's interval.
 TEST(Abstract, RealFormsMapTheirIntervalOntoTheCallers) {
-    double dbuf[8];
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptzdNewAbstractStream(&s, 8, dbuf, 2.0, 4.0, double_cb), 0);
-    double r[8];
-    ASSERT_EQ(__ptzdBRngdAbstract(s, 8, r, 10.0, 20.0), 0);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(r[i], 10.0 + (0.25 * i) * 10.0 / 2.0);
-    EXPECT_EQ(__ptziBRngdAbstract(s, 1, r), -1122);
-    __ptzDeleteStream(&s);
-
+    double dbuf[8], r[8];
     float fbuf[4];
-    ASSERT_EQ(__ptzsNewAbstractStream(&s, 4, fbuf, 0.0f, 2.0f, float_cb), 0);
-    float q[4];
-    ASSERT_EQ(__ptzsBRngsAbstract(s, 4, q, -1.0f, 1.0f), 0);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(q[i], -1.0f + (0.5f * float(i)) * 2.0f / 2.0f);
-    EXPECT_EQ(__ptzdBRngsAbstract(s, 1, r, 0, 1), -1122);
-    __ptzDeleteStream(&s);
+    StreamHolder d, s;
+    auto fill = [](RngStream*, int32_t* n, auto* buf, int32_t*, int32_t*, int32_t*) {
+        for (int32_t i = 0; i < *n; ++i) buf[i] = 2.0f + 0.25f * float(i);
+        return *n;
+    };
+    EXPECT_EQ(__ptzdNewAbstractStream(&d.s, 2, dbuf, 1.0, 1.0, fill), -3);  // empty interval
+    ASSERT_EQ(__ptzdNewAbstractStream(&d.s, 8, dbuf, 2.0, 4.0, fill), 0);
+    ASSERT_EQ(__ptzdBRngdAbstract(d.s, 8, r, 10.0, 20.0), 0);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(r[i], 10.0 + (0.25 * i) * 10.0 / 2.0);
+    EXPECT_EQ(__ptziBRngdAbstract(d.s, 1, r), -1122);
+    ASSERT_EQ(__ptzsNewAbstractStream(&s.s, 4, fbuf, 0.0f, 2.0f, fill), 0);
+    EXPECT_EQ(__ptzdBRngsAbstract(s.s, 1, r, 0, 1), -1122);
+}
+
+// ---- allocation failure ----------------------------------------------------------
+
+// Every allocating call, made to fail at its 1st, 2nd, ... allocation until it
+// succeeds: each failure returns -4, leaves the handle null (a half-made
+// stream is never handed out) and frees what the call had allocated. The
+// count of failing steps is the number of allocation sites the call passes.
+TEST(AllocationFailure, EverySiteReturnsMemoryFailureAndLeavesNothing) {
+    StreamHolder src{new_stream(PTZ_BRNG_WH)}, dst{new_stream(PTZ_BRNG_WH)};
+    uint8_t key[16];
+    ASSERT_EQ(__ptzGenerateNewGlobalRODataTableEntryId(key, 5), 0);
+    ASSERT_EQ(__ptzAddChunk(src.s, 9, key, block_of(40, 0xC3), 40), 0);       // shared
+    ASSERT_EQ(__ptzAddChunk(src.s, 2, nullptr, block_of(16, 0x5A), 16), 0);   // private
+    std::vector<uint8_t> image(size_t(__ptzGetStreamSize(src.s)));
+    ASSERT_EQ(__ptzSaveStreamM(src.s, image.data()), 0);
+    const std::string path = ::testing::TempDir() + "ptz_rng_alloc_" + std::to_string(::getpid()) + ".img";
+    ASSERT_EQ(__ptzSaveStreamF(src.s, path.c_str(), -1), 0);
+    const int32_t len = int32_t(path.size());
+    uint32_t ibuf[4];
+
+    struct Site { const char* name; int32_t allocations; std::function<int32_t(RngStream**)> call; };
+    const Site kSites[] = {
+        {"new", 1, [](RngStream** s) { return __ptzNewStreamEx(s, PTZ_BRNG_MCG31, 0, nullptr); }},
+        {"abstract", 1, [&](RngStream** s) { return __ptziNewAbstractStream(s, 4, ibuf, feed_cb); }},
+        // record; private data and record; shared record
+        {"copy", 4, [&](RngStream** s) { return __ptzCopyStream(s, src.s); }},
+        {"copy state", 3, [&](RngStream**) {
+             const int32_t st = __ptzCopyStreamState(dst.s, src.s);
+             EXPECT_EQ(__ptzGetNumChunks(dst.s), st == 0 ? 2 : 0);  // a failed copy leaves no chunks
+             __ptzDeleteChunks(dst.s);
+             return st;
+         }},
+        {"add chunk", 1, [&](RngStream**) {
+             const int32_t st = __ptzAddChunk(dst.s, 4, nullptr, nullptr, 0);
+             __ptzDeleteChunks(dst.s);
+             return st;
+         }},
+        // record, then per chunk its data and its record (the name copy first from a file)
+        {"load memory", 5, [&](RngStream** s) { return __ptzLoadStreamM(s, image.data()); }},
+        {"load bounded", 5,
+         [&](RngStream** s) { return __ptzLoadStreamMBounded(s, image.data(), uint32_t(image.size())); }},
+        {"load file", 6, [&](RngStream** s) { return __ptzLoadStreamF(s, path.c_str(), len); }},
+        {"save file", 1, [&](RngStream**) { return __ptzSaveStreamF(src.s, path.c_str(), len); }},
+    };
+    for (const Site& site : kSites) {
+        const int32_t live = orvu_serv_test_live_allocations();
+        int32_t n = 1;
+        for (; n < 20; ++n) {
+            RngStream* s = nullptr;
+            orvu_serv_test_fail_allocation(n);
+            const int32_t status = site.call(&s);
+            orvu_serv_test_fail_allocation(0);
+            if (status == 0) {
+                __ptzDeleteStream(&s);
+                break;
+            }
+            EXPECT_EQ(status, -4) << site.name << " n=" << n;
+            EXPECT_EQ(s, nullptr) << site.name << " n=" << n;
+            EXPECT_EQ(orvu_serv_test_live_allocations(), live) << site.name << " n=" << n;
+        }
+        EXPECT_EQ(n - 1, site.allocations) << site.name;
+        EXPECT_EQ(orvu_serv_test_live_allocations(), live) << site.name;
+    }
+    std::remove(path.c_str());
 }
 
 }  // namespace

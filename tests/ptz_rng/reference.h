@@ -1,6 +1,6 @@
 // Plain reference recurrences of the congruential and lagged generators:
 // one step at a time, 64-bit integer arithmetic with %, written from the
-// recurrences and seeding rules alone.
+// recurrences and seeding rules alone. next() emits a word, unit() maps it.
 #pragma once
 
 #include <cmath>
@@ -11,55 +11,48 @@
 
 namespace ref {
 
+using Seed = std::vector<uint32_t>;
+
 struct Mcg31 {
-    uint64_t x = 1, a = 1132489760;
-    explicit Mcg31(std::vector<uint32_t> seed) {
-        if (!seed.empty()) x = seed[0] % 2147483647ull;
-        if (x == 0) x = 1;
-    }
+    uint64_t x;
+    explicit Mcg31(const Seed& s) : x(s.empty() || s[0] % 2147483647u == 0 ? 1 : s[0] % 2147483647u) {}
     uint32_t next() {
         const uint64_t out = x;
-        x = x * a % 2147483647ull;
+        x = x * 1132489760 % 2147483647;
         return uint32_t(out);
     }
     double unit(uint32_t v) const { return double(v) * (1.0 / 2147483647.0); }
 };
 
 struct Mcg59 {
-    static constexpr uint64_t kMod = uint64_t(1) << 59;
-    uint64_t x = 1, a = 302875106592253ull;
-    explicit Mcg59(std::vector<uint32_t> seed) {
-        if (seed.size() == 1) x = seed[0];
-        if (seed.size() >= 2) x = seed[0] + (uint64_t(seed[1] % (1u << 27)) << 32);
+    uint64_t x = 1;
+    explicit Mcg59(const Seed& s) {
+        if (!s.empty()) x = s[0] + (s.size() >= 2 ? uint64_t(s[1] % (1u << 27)) << 32 : 0);
         if (x == 0) x = 1;
     }
     uint64_t next() {
         const uint64_t out = x;
-        x = x * a % kMod;  // unsigned wrap-around is mod 2^64, a multiple of 2^59
+        x = x * 302875106592253ull % (uint64_t(1) << 59);  // wrap-around mod 2^64, a multiple of 2^59
         return out;
     }
-    double unit(uint64_t v) const { return double(v) / double(kMod); }
+    double unit(uint64_t v) const { return double(v) / double(uint64_t(1) << 59); }
 };
 
+// Parameters from the library's tables (whose rows the table tests check).
 struct Wh {
-    uint64_t x[4], a[4], m[4];
-    Wh(int set, std::vector<uint32_t> seed) {
-        for (int k = 0; k < 4; ++k) {
-            m[k] = _ptz_WH_M[set][k];
-            a[k] = _ptz_WH_A[set][k];
-            x[k] = k < int(seed.size()) ? seed[k] % m[k] : 1;
-            if (x[k] == 0) x[k] = 1;
-        }
-    }
     struct Word {
         uint32_t x[4];
     };
+    uint64_t x[4], a[4], m[4];
+    Wh(int set, const Seed& s) {
+        for (int k = 0; k < 4; ++k) {
+            m[k] = _ptz_WH_M[set][k], a[k] = _ptz_WH_A[set][k];
+            x[k] = k < int(s.size()) && s[k] % m[k] ? s[k] % m[k] : 1;
+        }
+    }
     Word next() {
         Word w;
-        for (int k = 0; k < 4; ++k) {
-            w.x[k] = uint32_t(x[k]);
-            x[k] = x[k] * a[k] % m[k];
-        }
+        for (int k = 0; k < 4; ++k) w.x[k] = uint32_t(x[k]), x[k] = x[k] * a[k] % m[k];
         return w;
     }
     double unit(const Word& w) const {
@@ -72,19 +65,17 @@ struct Wh {
 struct Mrg32k3a {
     static constexpr int64_t m1 = 4294967087, m2 = 4294944443;
     int64_t x1[3], x2[3];  // oldest first
-    explicit Mrg32k3a(std::vector<uint32_t> seed) {
-        int64_t w[6] = {1, 1, 1, 1, 1, 1};
-        for (size_t k = 0; k < seed.size() && k < 6; ++k) w[k] = seed[k];
+    explicit Mrg32k3a(const Seed& s) {
         for (int k = 0; k < 3; ++k) {
-            x1[k] = w[k] >= m1 ? w[k] - m1 : w[k];
-            x2[k] = w[k + 3] >= m2 ? w[k + 3] - m2 : w[k + 3];
+            x1[k] = k < int(s.size()) ? s[k] % m1 : 1;
+            x2[k] = k + 3 < int(s.size()) ? s[k + 3] % m2 : 1;
         }
         if (!x1[0] && !x1[1] && !x1[2]) x1[0] = 1;
         if (!x2[0] && !x2[1] && !x2[2]) x2[0] = 1;
     }
     uint32_t next() {
-        int64_t n1 = ((1403580 * x1[1] - 810728 * x1[0]) % m1 + m1) % m1;
-        int64_t n2 = ((527612 * x2[2] - 1370589 * x2[0]) % m2 + m2) % m2;
+        const int64_t n1 = ((1403580 * x1[1] - 810728 * x1[0]) % m1 + m1) % m1;
+        const int64_t n2 = ((527612 * x2[2] - 1370589 * x2[0]) % m2 + m2) % m2;
         x1[0] = x1[1], x1[1] = x1[2], x1[2] = n1;
         x2[0] = x2[1], x2[1] = x2[2], x2[2] = n2;
         return uint32_t(((n1 - n2) % m1 + m1) % m1);
@@ -96,24 +87,14 @@ struct Mrg32k3a {
 // holds x[-250..-1] in order.
 struct R250 {
     std::vector<uint32_t> hist;
-    explicit R250(std::vector<uint32_t> seed) {
-        if (seed.size() >= 250) {
-            hist.assign(seed.begin(), seed.begin() + 250);
-        } else {
-            uint32_t t = seed.empty() || seed[0] == 0 ? 1 : seed[0];
-            for (int k = 0; k < 250; ++k) {
-                t = uint32_t(uint64_t(t) * 69069 % 4294967296ull);
-                hist.push_back(t);
-            }
-            for (int q = 0; q < 32; ++q) {
-                uint32_t& w = hist[3 + 7 * q];
-                w = (w & (0xFFFFFFFFu >> q)) | (0x80000000u >> q);
-            }
-        }
+    explicit R250(const Seed& s) {
+        uint64_t t = s.empty() || s[0] == 0 ? 1 : s[0];
+        for (int k = 0; k < 250; ++k) hist.push_back(s.size() >= 250 ? s[k] : uint32_t(t = t * 69069 % 4294967296));
+        for (int q = 0; q < 32 && s.size() < 250; ++q)
+            hist[3 + 7 * q] = (hist[3 + 7 * q] & (0xFFFFFFFFu >> q)) | (0x80000000u >> q);
     }
     uint32_t next() {
-        const size_t n = hist.size();
-        hist.push_back(hist[n - 250] ^ hist[n - 147]);
+        hist.push_back(hist[hist.size() - 250] ^ hist[hist.size() - 147]);
         return hist.back();
     }
     double unit(uint32_t v) const { return double(v) / 4294967296.0; }

@@ -1,61 +1,25 @@
-// Identifiers, validity, properties, registration and stream creation.
+// Identifiers, validity, properties, registration, stream records, uniform
+// bits and the sizes this family derives from caller integers.
 #include <gtest/gtest.h>
 
-#include "orvu_ptz_rng.h"
-#include "orvu_serv.h"
+#include "ptz/streams/memory.h"
 #include "ptz/streams/stream.h"
+#include "ptz_rng/stream_helpers.h"
 
 namespace {
 
 TEST(Registry, IdentifierValidity) {
     struct IdCase { int32_t id; bool valid; };
     constexpr IdCase kIds[] = {
-        {0x100000, true}, {0x100001, false}, {0x500000, true}, {0x500110, true}, {0x500111, false},
-        {0x400000, true}, {0xA00000, true}, {0xB00000, true}, {0xC00000, true},
-        {0x600000, false}, {0x600001, false}, {0x800000, false},       // rows not built
-        {0x1100000, false}, {0x7FFFFFFF, false},                       // unregistered rows
-        {0, true}, {3, true}, {4, true}, {276, true}, {277, false}, {278, false},
-        {279, false}, {280, false}, {281, false}, {-1, false}, {INT32_MIN, false},
+        {0x100000, true}, {0x100001, false}, {0x500000, true}, {0x500110, true}, {0x500111, false}, {0x400000, true},
+        {0xA00000, true}, {0xB00000, true}, {0xC00000, true}, {0x600000, false}, {0x600001, false},  // not built
+        {0x800000, false}, {0x1100000, false}, {0x7FFFFFFF, false},  // not built, not registered
+        {0, true}, {3, true}, {4, true}, {276, true}, {277, false}, {278, false}, {279, false}, {280, false},
+        {281, false}, {-1, false}, {INT32_MIN, false},
     };
-    for (const IdCase& c : kIds) {
-        BrngProperties p{};
-        EXPECT_EQ(__ptzGetBrngProperties(c.id, &p), c.valid ? 0 : -1000) << std::hex << c.id;
-    }
-}
-
-TEST(Registry, ValidityNeverIndexesOutsideTheTables) {
-    BrngProperties foreign[1] = {};
-    EXPECT_EQ(__ptzIsBrngValid(__RegBrngs, -1, 0), -1000);
-    EXPECT_EQ(__ptzIsBrngValid(__RegBrngs, 4, 273), -1000);
-    EXPECT_EQ(__ptzIsBrngValid(__RegBrngs, 4, 272), 0);
-    EXPECT_EQ(__ptzIsBrngValid(__RegBrngsNew, 5000, 0), -1000);
-    EXPECT_EQ(__ptzIsBrngValid(__RegBrngsNew, 0, -1), -1000);
+    BrngProperties p{}, foreign[1] = {};
+    for (const IdCase& c : kIds) EXPECT_EQ(__ptzGetBrngProperties(c.id, &p), c.valid ? 0 : -1000) << std::hex << c.id;
     EXPECT_EQ(__ptzIsBrngValid(foreign, 0, 0), -1000);
-}
-
-TEST(Registry, LegacyIdentifiersMapOntoTheirRows) {
-    struct MapCase { int32_t id; const BrngProperties* table; int32_t row, sub; };
-    const MapCase kMap[] = {
-        {2, __RegBrngs, 2, 0}, {4, __RegBrngs, 4, 0}, {276, __RegBrngs, 4, 272},
-        {277, __RegBrngs, 277, 0}, {278, __RegBrngs, 278, 0},
-        {0x500110, __RegBrngsNew, 4, 272}, {0x901787, __RegBrngsNew, 8, 6023},
-    };
-    for (const MapCase& c : kMap) {
-        int32_t row = -9, sub = -9;
-        EXPECT_EQ(__ptzGetBrngBaseOffset(c.id, &row, &sub), c.table) << c.id;
-        EXPECT_EQ(row, c.row) << c.id;
-        EXPECT_EQ(sub, c.sub) << c.id;
-    }
-    // A legacy WH stream and its modern twin give the same numbers.
-    RngStream *a = nullptr, *b = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&a, 104, 0, nullptr), 0);
-    ASSERT_EQ(__ptzNewStreamEx(&b, 0x500064, 0, nullptr), 0);
-    double x[10], y[10];
-    ASSERT_EQ(__ptzdBRngWH(a, 10, x, 0, 1), 0);
-    ASSERT_EQ(__ptzdBRngWH(b, 10, y, 0, 1), 0);
-    EXPECT_EQ(0, memcmp(x, y, sizeof x));
-    __ptzDeleteStream(&a);
-    __ptzDeleteStream(&b);
 }
 
 TEST(Registry, BuiltInRows) {
@@ -64,132 +28,73 @@ TEST(Registry, BuiltInRows) {
         {0x100000, 24, 1, 0, 4, 31}, {0x200000, 1024, 252, 1, 4, 32}, {0x300000, 40, 6, 1, 4, 32},
         {0x400000, 32, 1, 0, 8, 59}, {0x500000, 48, 4, 1, 16, 24},
     };
+    BrngProperties p{};
     for (const RowCase& r : kRows) {
-        BrngProperties p{};
         ASSERT_EQ(__ptzGetBrngProperties(r.id, &p), 0);
-        EXPECT_EQ(p.stateSize, r.state);
-        EXPECT_EQ(p.seedWords, r.seeds);
-        EXPECT_EQ(p.includesZero, r.zero);
-        EXPECT_EQ(p.wordSize, r.word);
-        EXPECT_EQ(p.nBits, r.bits);
+        EXPECT_EQ(std::vector<int32_t>({p.stateSize, p.seedWords, p.includesZero, p.wordSize, p.nBits}),
+                  std::vector<int32_t>({r.state, r.seeds, r.zero, r.word, r.bits})) << std::hex << r.id;
     }
-    if (sizeof(void*) == 4) {  // the abstract records hold pointers
-        BrngProperties p{};
-        for (auto [id, size] : {std::pair{0xA00000, 36}, {0xB00000, 52}, {0xC00000, 44}}) {
-            ASSERT_EQ(__ptzGetBrngProperties(id, &p), 0);
-            EXPECT_EQ(p.stateSize, size);
-        }
-    }
+    for (auto [id, size] : {std::pair{0xA00000, 36}, {0xB00000, 52}, {0xC00000, 44}})  // records holding pointers
+        EXPECT_TRUE(__ptzGetBrngProperties(id, &p) == 0 && (sizeof(void*) != 4 || p.stateSize == size)) << id;
 }
 
-TEST(Registry, NewStreamRefusesAbstractAndInvalidIdsWithoutAllocating) {
-    const int32_t live = orvu_serv_test_live_allocations();
-    for (int32_t id : {0xA00000, 0xB00000, 0xC00000, 0x600001, 280, -5}) {
-        RngStream* s = nullptr;
-        EXPECT_EQ(__ptzNewStreamEx(&s, id, 0, nullptr), -1000) << std::hex << id;
-    }
-    EXPECT_EQ(orvu_serv_test_live_allocations(), live);
-}
-
-TEST(Registry, StreamRecordAndAllocationFailure) {
-    RngStream* s = nullptr;
-    const int32_t live = orvu_serv_test_live_allocations();
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG59, 0, nullptr), -4);
-    EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(orvu_serv_test_live_allocations(), live);
-
-    ASSERT_EQ(__ptzNewStreamEx(&s, 0x500007, 0, nullptr), 0);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(s) % 128, 0u);
-    EXPECT_EQ(__ptzGetStreamStateBrng(s), 0x500007);
-    EXPECT_EQ(s->created, 1);
-    EXPECT_EQ(s->chunks, nullptr);
-    EXPECT_EQ(__ptzGetStreamSize(s), 48);
-    char data[100];
-    ASSERT_EQ(__ptzAddChunk(s, 3, nullptr, data, 100), 0);
-    EXPECT_EQ(__ptzGetStreamSize(s), 48 + 100 + 24);
-    s->chunks->data = nullptr;  // the chunk borrowed a stack block: detach before delete
-    EXPECT_EQ(__ptzDeleteStream(&s), 0);
-    EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(orvu_serv_test_live_allocations(), live);
-}
-
+// MCG59 bits: 5000 32-bit results (blocks of 2048, 2048, 904), then 3000
+// 64-bit ones pairing consecutive outputs low half first, each the top 32 of
+// the 59 bits. Four generators have no uniform bits.
 TEST(Registry, UniformBits) {
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG59, 0, nullptr), 0);
-    RngStream* t = nullptr;
-    ASSERT_EQ(__ptzCopyStream(&t, s), 0);
+    StreamHolder s{new_stream(PTZ_BRNG_MCG59)}, t{new_stream(PTZ_BRNG_MCG59)};
     std::vector<uint32_t> bits(5000);
-    ASSERT_EQ(_ptziRngUniformBits32(0, s, 5000, bits.data()), 0);  // 2048 + 2048 + 904 outputs
-    std::vector<uint64_t> raw(5000 * 2);
-    ASSERT_EQ(_ptziRngUniformBits(0, t, 5000, raw.data()), 0);
+    std::vector<uint64_t> wide(3000), raw(11000);
+    ASSERT_EQ(_ptziRngUniformBits32(0, s.s, 5000, bits.data()), 0);
+    ASSERT_EQ(_ptziRngUniformBits64(0, s.s, 3000, wide.data()), 0);
+    ASSERT_EQ(_ptziRngUniformBits(0, t.s, 11000, raw.data()), 0);
     for (int i = 0; i < 5000; ++i) ASSERT_EQ(bits[i], uint32_t(raw[i] >> 27)) << i;
-    // 64-bit results pair consecutive outputs, low half first.
-    std::vector<uint64_t> wide(3000);
-    ASSERT_EQ(_ptziRngUniformBits64(0, s, 3000, wide.data()), 0);
-    ASSERT_EQ(_ptziRngUniformBits(0, t, 6000, raw.data()), 0);
     for (int k = 0; k < 3000; ++k)
-        ASSERT_EQ(wide[k], (raw[2 * k] >> 27) | ((raw[2 * k + 1] >> 27) << 32)) << k;
-    __ptzDeleteStream(&s);
-    __ptzDeleteStream(&t);
-
+        ASSERT_EQ(wide[k], (raw[5000 + 2 * k] >> 27) | ((raw[5001 + 2 * k] >> 27) << 32)) << k;
     for (int32_t id : {PTZ_BRNG_MCG31, PTZ_BRNG_R250, PTZ_BRNG_MRG32K3A, PTZ_BRNG_WH}) {
-        ASSERT_EQ(__ptzNewStreamEx(&s, id, 0, nullptr), 0);
-        uint32_t r32[4];
-        uint64_t r64[4];
-        EXPECT_EQ(_ptziRngUniformBits32(0, s, 4, r32), -1014);
-        EXPECT_EQ(_ptziRngUniformBits64(0, s, 4, r64), -1014);
-        __ptzDeleteStream(&s);
+        StreamHolder h{new_stream(id)};
+        EXPECT_TRUE(_ptziRngUniformBits32(0, h.s, 4, bits.data()) == -1014 &&
+                    _ptziRngUniformBits64(0, h.s, 4, wide.data()) == -1014) << id;
     }
 }
 
-// A user generator: a 32-bit counter.
-int32_t counter_init(int32_t method, RngStream* s, int32_t, const void*) {
-    if (method != 0) return -2;
-    *ptz::state_as<uint32_t>(s) = 100;
-    return 0;
-}
-int32_t counter_i(RngStream* s, int32_t n, void* r) {
-    for (int32_t i = 0; i < n; ++i) static_cast<uint32_t*>(r)[i] = (*ptz::state_as<uint32_t>(s))++;
-    return 0;
-}
-int32_t counter_s(RngStream*, int32_t, float*, float, float) { return 0; }
-int32_t counter_d(RngStream*, int32_t, double*, double, double) { return 0; }
-
-// Registration changes the process-wide table for good: one test covers it all.
+// Registration changes the process-wide table for good: one test covers it
+// all, with a user generator that counts from 100.
 TEST(Registry, RegistrationChecksInOrderThenAppendsUntilFull) {
-    const BrngProperties good{20, 1, 1, 4, 32, counter_init, counter_s, counter_d, counter_i};
+    PtzInitStreamFn init = [](int32_t method, RngStream* s, int32_t, const void*) {
+        if (method == 0) *ptz::state_as<uint32_t>(s) = 100;
+        return method == 0 ? 0 : -2;
+    };
+    PtzIBRngFn ints = [](RngStream* s, int32_t n, void* r) {
+        for (int32_t i = 0; i < n; ++i) static_cast<uint32_t*>(r)[i] = (*ptz::state_as<uint32_t>(s))++;
+        return 0;
+    };
+    PtzSBRngFn sf = [](RngStream*, int32_t, float*, float, float) { return 0; };
+    PtzDBRngFn df = [](RngStream*, int32_t, double*, double, double) { return 0; };
+    const BrngProperties good{20, 1, 1, 4, 32, init, sf, df, ints};
     struct Bad { BrngProperties p; int32_t status; };
     const Bad kBad[] = {
-        {{-1, 0, 0, 12, 0, nullptr, nullptr, nullptr, nullptr}, -1008},
-        {{20, 0, 1, 12, 32, counter_init, counter_s, counter_d, counter_i}, -1009},
-        {{20, 0, 1, 4, 32, counter_init, counter_s, counter_d, counter_i}, -1010},
-        {{20, 1, 1, 8, 0, counter_init, counter_s, counter_d, counter_i}, -1011},
-        {{20, 1, 1, 16, 32, counter_init, counter_s, nullptr, counter_i}, -5},
-        {{20, 1, 1, 4, 32, nullptr, counter_s, counter_d, counter_i}, -5},
+        {{-1, 0, 0, 12, 0, nullptr, nullptr, nullptr, nullptr}, -1008}, {{20, 0, 1, 12, 32, init, sf, df, ints}, -1009},
+        {{20, 0, 1, 4, 32, init, sf, df, ints}, -1010}, {{20, 1, 1, 8, 0, init, sf, df, ints}, -1011},
+        {{20, 1, 1, 16, 32, init, sf, nullptr, ints}, -5}, {{20, 1, 1, 4, 32, nullptr, sf, df, ints}, -5},
     };
     for (const Bad& b : kBad) EXPECT_EQ(__ptzRegisterBrng(&b.p), b.status);
     EXPECT_EQ(__ptzGetNumRegBrngs(), 16);
 
     ASSERT_EQ(__ptzRegisterBrng(&good), 0x1100000);
-    EXPECT_EQ(__ptzGetNumRegBrngs(), 17);
-    RngStream* s = nullptr;
-    ASSERT_EQ(__ptzNewStreamEx(&s, 0x1100000, 0, nullptr), 0);
+    StreamHolder h{new_stream(0x1100000)}, w;
     uint32_t bits[3];
-    ASSERT_EQ(_ptziRngUniformBits32(0, s, 3, bits), 0);  // a full 32-bit word serves as bits
+    ASSERT_EQ(_ptziRngUniformBits32(0, h.s, 3, bits), 0);  // a full 32-bit word serves as bits
     EXPECT_EQ(bits[2], 102u);
-    __ptzDeleteStream(&s);
+    RngStream* s = nullptr;
     EXPECT_EQ(__ptzNewStreamEx(&s, 0x1100001, 0, nullptr), -1000);
-
-    BrngProperties zero_state = good;
-    zero_state.stateSize = 0;  // accepted; its records still hold the header
-    ASSERT_EQ(__ptzRegisterBrng(&zero_state), 0x1200000);
-    BrngProperties wide = good;
-    wide.wordSize = 8;
-    const int32_t wide_id = __ptzRegisterBrng(&wide);
-    ASSERT_EQ(__ptzNewStreamEx(&s, wide_id, 0, nullptr), 0);
-    EXPECT_EQ(_ptziRngUniformBits32(0, s, 3, bits), -1014);
-    __ptzDeleteStream(&s);
+    BrngProperties other = good;
+    other.stateSize = 0;  // accepted
+    ASSERT_EQ(__ptzRegisterBrng(&other), 0x1200000);
+    other = good;
+    other.wordSize = 8;
+    ASSERT_EQ(__ptzNewStreamEx(&w.s, __ptzRegisterBrng(&other), 0, nullptr), 0);
+    EXPECT_EQ(_ptziRngUniformBits32(0, w.s, 3, bits), -1014);  // not a full 32-bit word
 
     while (__ptzGetNumRegBrngs() < 512) ASSERT_GT(__ptzRegisterBrng(&good), 0);
     EXPECT_EQ(__ptzRegisterBrng(&good), -4);
@@ -197,6 +102,54 @@ TEST(Registry, RegistrationChecksInOrderThenAppendsUntilFull) {
     BrngProperties p{};
     EXPECT_EQ(__ptzGetBrngProperties(512 * 0x100000, &p), 0);
     EXPECT_EQ(__ptzGetBrngProperties(513 * 0x100000, &p), -1000);
+}
+
+// count * unit + extra from caller integers is checked against the type the
+// size goes to: a service-layer block (uint32), a reported size (int32) or an
+// extent of the caller's memory (size_t, 32 bits on i386).
+TEST(Registry, StreamRecordAndSizesFromCallerIntegers) {
+    struct SizeCase { int64_t count, unit, extra; bool u32, i32, wide; };
+    constexpr SizeCase kSizes[] = {
+        {0x7FFFFFFF, 2, 1, true, false, true}, {0x7FFFFFFF, 2, 2, false, false, true},
+        {0x7FFFFFFF, 1, 0, true, true, true},  {0x10000000, 16, 0, false, false, sizeof(size_t) > 4},
+        {-1, 1, 0, false, false, false},       {1, 1, -1, false, false, false},
+    };
+    for (const SizeCase& c : kSizes) {
+        uint32_t u = 0;
+        int32_t i = 0;
+        size_t z = 0;
+        EXPECT_EQ(std::vector<bool>({ptz::checked_size(c.count, c.unit, c.extra, &u),
+                                     ptz::checked_size(c.count, c.unit, c.extra, &i),
+                                     ptz::checked_size(c.count, c.unit, c.extra, &z)}),
+                  std::vector<bool>({c.u32, c.i32, c.wide})) << c.count << " " << c.unit << " " << c.extra;
+        EXPECT_EQ(u, c.u32 ? uint32_t(c.count * c.unit + c.extra) : 0u);
+    }
+    const int32_t live = orvu_serv_test_live_allocations();
+    for (int32_t id : {0xA00000, 0xB00000, 0xC00000, 0x600001, 280, -5}) {
+        RngStream* s = nullptr;
+        EXPECT_EQ(__ptzNewStreamEx(&s, id, 0, nullptr), -1000) << std::hex << id;
+    }
+    EXPECT_EQ(orvu_serv_test_live_allocations(), live);  // refused before allocating
+    StreamHolder h{new_stream(0x500007)};
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(h.s) % 128, 0u);
+    EXPECT_TRUE(__ptzGetStreamStateBrng(h.s) == 0x500007 && h.s->created == 1 && h.s->chunks == nullptr);
+    EXPECT_EQ(__ptzGetStreamSize(h.s), 48);
+    ASSERT_EQ(__ptzAddChunk(h.s, 3, nullptr, block_of(100, 0), 100), 0);
+    EXPECT_EQ(__ptzGetStreamSize(h.s), 48 + 100 + 24);
+    EXPECT_EQ(__ptzAddChunk(h.s, 1, nullptr, nullptr, -1), -3);
+    for (int k = 0; k < 2; ++k) ASSERT_EQ(__ptzAddChunk(h.s, 1, nullptr, nullptr, 0x7FFFFFF0), 0);
+    EXPECT_EQ(__ptzGetStreamSize(h.s), -4);  // the image would pass INT32_MAX bytes
+    __ptzDeleteChunks(h.s);
+    if (sizeof(size_t) == 4) {  // requests whose results could not fit in memory: nothing written
+        uint32_t guard[4] = {};
+        EXPECT_EQ(__ptziBRngWH(h.s, 1 << 28, guard), -3);
+        EXPECT_EQ(__ptzdBRngWH(h.s, 1 << 29, reinterpret_cast<double*>(guard), 0, 1), -3);
+        EXPECT_EQ(_ptziRngUniformBits64(0, h.s, 1 << 29, reinterpret_cast<uint64_t*>(guard)), -3);
+        RngStream* a = nullptr;
+        auto none = [](RngStream*, int32_t*, double*, int32_t*, int32_t*, int32_t*) { return 0; };
+        EXPECT_EQ(__ptzdNewAbstractStream(&a, 1 << 29, reinterpret_cast<double*>(guard), 0, 1, none), -3);
+        EXPECT_EQ(guard[0], 0u);
+    }
 }
 
 }  // namespace

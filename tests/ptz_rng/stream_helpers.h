@@ -1,7 +1,10 @@
 // Small helpers shared by the stream tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <vector>
 
 #include "orvu_ptz_rng.h"
 #include "orvu_serv.h"
@@ -17,4 +20,28 @@ inline BrngProperties props(const RngStream* s) {
     BrngProperties p{};
     __ptzGetBrngProperties(__ptzGetStreamStateBrng(s), &p);
     return p;
+}
+
+// The next n raw output words of s, as bytes.
+inline std::vector<uint8_t> words(RngStream* s, int32_t n) {
+    const BrngProperties p = props(s);
+    std::vector<uint8_t> w(size_t(p.wordSize) * size_t(n));
+    if (p.iBRng(s, n, w.data()) != 0) w.clear();
+    return w;
+}
+
+// Owns a stream for the length of a scope.
+struct StreamHolder {
+    RngStream* s = nullptr;
+    ~StreamHolder() { __ptzDeleteStream(&s); }
+};
+
+// A new stream of generator id seeded with the given words; null (and a
+// failed expectation) when it cannot be made.
+inline RngStream* new_stream(int32_t id, const std::vector<uint32_t>& seed = {}) {
+    RngStream* s = nullptr;
+    const int32_t status = __ptzNewStreamEx(&s, id, int32_t(seed.size()), seed.data());
+    EXPECT_EQ(status, 0) << std::hex << id;
+    if (status != 0) __ptzDeleteStream(&s);
+    return s;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "ptz/streams/memory.h"
 #include "ptz/streams/stream.h"
 
 namespace ptz {
@@ -21,6 +22,7 @@ template <class G>
 int32_t int_output(RngStream* s, int32_t n, void* r) {
     using Word = typename G::Word;
     if (n <= 0) return PTZ_OK;
+    if (!extent_fits<Word>(n)) return PTZ_ERROR_BAD_ARGUMENT;
     G gen(s);
     if (reinterpret_cast<uintptr_t>(r) % alignof(Word) == 0) {
         gen.generate(n, static_cast<Word*>(r));
@@ -45,6 +47,7 @@ template <class G, class T>
 int32_t real_output(RngStream* s, int32_t n, T* r, T a, T b) {
     using Word = typename G::Word;
     if (n <= 0) return PTZ_OK;
+    if (!extent_fits<T>(n)) return PTZ_ERROR_BAD_ARGUMENT;
     G gen(s);
     const double lo = a, width = double(b) - double(a);
     for (int32_t done = 0; done < n;) {

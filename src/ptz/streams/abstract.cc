@@ -1,6 +1,7 @@
 // Abstract streams: numbers come from a caller's ring buffer, refilled by the
 // caller's callback whenever a request needs more than is unread.
 #include "ptz/streams/abstract_state.h"
+#include "ptz/streams/memory.h"
 #include "ptz/streams/stream.h"
 
 namespace {
@@ -127,23 +128,23 @@ ORVU_API int32_t __ptzdBRngsAbstract(RngStream*, int32_t, double*, double, doubl
 ORVU_API int32_t __ptziBRngsAbstract(RngStream*, int32_t, void*) { return PTZ_ERROR_ABSTRACT_WRONG_TYPE; }
 
 // A buffer length below 1 is refused like a zero one: the ring arithmetic
-// needs at least one slot.
+// needs at least one slot. So is one whose buffer could not fit in memory.
 ORVU_API int32_t __ptziNewAbstractStream(RngStream** stream, int32_t n, uint32_t* buffer, PtziAbstractCallback cb) {
-    if (n < 1 || !buffer || !cb) return PTZ_ERROR_BAD_ARGUMENT;
+    if (n < 1 || !ptz::extent_fits<uint32_t>(n) || !buffer || !cb) return PTZ_ERROR_BAD_ARGUMENT;
     const ptz::IAbstractInit init{&n, buffer, cb};
     return ptz::new_stream(stream, PTZ_BRNG_IABSTRACT, 6, &init);
 }
 
 ORVU_API int32_t __ptzdNewAbstractStream(RngStream** stream, int32_t n, double* buffer, double a, double b,
                                          PtzdAbstractCallback cb) {
-    if (n < 1 || !buffer || !cb || !(a < b)) return PTZ_ERROR_BAD_ARGUMENT;
+    if (n < 1 || !ptz::extent_fits<double>(n) || !buffer || !cb || !(a < b)) return PTZ_ERROR_BAD_ARGUMENT;
     const ptz::DAbstractInit init{&n, buffer, &a, &b, cb};
     return ptz::new_stream(stream, PTZ_BRNG_DABSTRACT, 10, &init);
 }
 
 ORVU_API int32_t __ptzsNewAbstractStream(RngStream** stream, int32_t n, float* buffer, float a, float b,
                                          PtzsAbstractCallback cb) {
-    if (n < 1 || !buffer || !cb || !(a < b)) return PTZ_ERROR_BAD_ARGUMENT;
+    if (n < 1 || !ptz::extent_fits<float>(n) || !buffer || !cb || !(a < b)) return PTZ_ERROR_BAD_ARGUMENT;
     const ptz::SAbstractInit init{&n, buffer, &a, &b, cb};
     return ptz::new_stream(stream, PTZ_BRNG_SABSTRACT, 10, &init);
 }

@@ -1,6 +1,8 @@
 // File and memory forms of the image byte source and sink.
 #include "ptz/streams/byte_io.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 namespace {
@@ -14,7 +16,15 @@ bool __ptzLoadFromFile(void* ctx, void* bytes, uint32_t count) {
 bool __ptzSkipLoadingFromFile(void* ctx, uint32_t count) {
     return std::fseek(static_cast<std::FILE*>(ctx), long(count), SEEK_CUR) == 0;
 }
-uint64_t file_remaining(void*) { return UINT64_MAX; }  // a short read reports the truth
+// What is left of a regular file; other files (pipes, devices) cannot say,
+// and a short read reports the truth there.
+uint64_t file_remaining(void* ctx) {
+    auto* f = static_cast<std::FILE*>(ctx);
+    struct stat st;
+    const long at = std::ftell(f);
+    if (at < 0 || fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return UINT64_MAX;
+    return st.st_size > at ? uint64_t(st.st_size - at) : 0;
+}
 
 bool __ptzSaveToMemory(void* ctx, const void* bytes, uint32_t count) {
     auto* c = static_cast<ptz::MemoryCursor*>(ctx);

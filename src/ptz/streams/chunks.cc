@@ -22,6 +22,8 @@ void release_chunk(StreamChunk* c) {
 extern "C" {
 
 ORVU_API int32_t __ptzAddChunk(RngStream* stream, int32_t id, const void* key, void* data, int32_t size) {
+    // The size is copied, saved and summed into image sizes: it must be one.
+    if (size < 0) return PTZ_ERROR_BAD_ARGUMENT;
     auto* c = static_cast<StreamChunk*>(ptz::allocate(sizeof(StreamChunk)));
     if (!c) return PTZ_ERROR_MEM_FAILURE;
     c->id = id;
@@ -99,7 +101,8 @@ ORVU_API int32_t __ptzCopyChunks(RngStream* dst, const RngStream* src) {
         if (__ptzFindGlobRODataTableEntry(&entry, c->key) == PTZ_OK) {
             data = c->data;  // shared: the add below takes a new reference
         } else if (c->size > 0) {
-            data = ptz::allocate(uint32_t(c->size));
+            uint32_t bytes = 0;
+            if (ptz::checked_size(c->size, 1, 0, &bytes)) data = ptz::allocate(bytes);
             if (!data) {
                 __ptzDeleteChunks(dst);
                 return PTZ_ERROR_MEM_FAILURE;

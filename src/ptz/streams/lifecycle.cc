@@ -11,7 +11,10 @@ extern "C" {
 ORVU_API int32_t __ptzAllocateStream(RngStream** stream, const BrngProperties* table, int32_t id, int32_t row,
                                      int32_t sub) {
     if (__ptzIsBrngValid(table, row, sub) != PTZ_OK) return PTZ_ERROR_INVALID_BRNG;
-    void* block = ptz::allocate(uint32_t(ptz::record_bytes(table[row])));
+    *stream = nullptr;
+    uint32_t bytes = 0;
+    if (!ptz::checked_size(ptz::record_bytes(table[row]), 1, 0, &bytes)) return PTZ_ERROR_MEM_FAILURE;
+    void* block = ptz::allocate(bytes);
     *stream = static_cast<RngStream*>(block);
     if (!block) return PTZ_ERROR_MEM_FAILURE;
     RngStream* s = *stream;
@@ -39,7 +42,8 @@ ORVU_API int32_t __ptzDeleteStream(RngStream** stream) {
 
 ORVU_API int32_t __ptzGetStreamSize(const RngStream* stream) {
     int32_t size = ptz::record_bytes(ptz::row_of(stream));
-    for (const StreamChunk* c = stream->chunks; c; c = c->next) size += c->size + kChunkImageOverhead;
+    for (const StreamChunk* c = stream->chunks; c; c = c->next)
+        if (!ptz::checked_size(c->size, 1, int64_t(size) + kChunkImageOverhead, &size)) return PTZ_ERROR_MEM_FAILURE;
     return size;
 }
 

@@ -10,7 +10,11 @@ ORVU_API int32_t __ptzCopyStream(RngStream** dst, const RngStream* src) {
     if (status != PTZ_OK) return status;
     std::memcpy(*dst, src, size_t(ptz::record_bytes(table[row])));
     (*dst)->chunks_slot = 0;
-    return __ptzCopyChunks(*dst, src);
+    // A copy that could not be completed is not handed out: the handle ends
+    // null, as after a failed creation.
+    const int32_t chunks = __ptzCopyChunks(*dst, src);
+    if (chunks != PTZ_OK) __ptzDeleteStream(dst);
+    return chunks;
 }
 
 ORVU_API int32_t __ptzCopyStreamState(RngStream* dst, const RngStream* src) {

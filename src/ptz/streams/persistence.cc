@@ -65,10 +65,11 @@ int32_t load_chunk(RngStream* s, ptz::ByteSource& in, uint8_t version) {
     // read: refuse it before allocating.
     if (size < 0 || uint64_t(size) > in.remaining(in.ctx)) return PTZ_ERROR_FILE_READ;
     void* data = nullptr;
+    uint32_t bytes = 0;
     if (size > 0) {
-        data = ptz::allocate(uint32_t(size));
+        if (ptz::checked_size(size, 1, 0, &bytes)) data = ptz::allocate(bytes);
         if (!data) return PTZ_ERROR_MEM_FAILURE;
-        if (!in.read(in.ctx, data, uint32_t(size))) {
+        if (!in.read(in.ctx, data, bytes)) {
             ptz::deallocate(data);
             return PTZ_ERROR_FILE_READ;
         }
@@ -95,6 +96,9 @@ int32_t load(RngStream** handle, ptz::ByteSource in, const LoadCodes& codes) {
     int32_t row = 0, sub = 0;
     const BrngProperties* table = __ptzGetBrngBaseOffset(id, &row, &sub);
     if (__ptzIsBrngValid(table, row, sub) != PTZ_OK) return codes.bad_format;
+    // The state of these kinds is a buffer address and a function address: a
+    // loaded one would call wherever the image points.
+    if (ptz::state_holds_pointers(id)) return codes.bad_format;
     const uint32_t state = uint32_t(ptz::record_bytes(table[row]) - ptz::kHeaderBytes);
     if (state_field != state || header_size < kImageHeader) return codes.bad_format;
     // A longer header carries fields this version does not know: skipped.
@@ -121,7 +125,8 @@ struct FileName {
             text = name;
             return PTZ_OK;
         }
-        copy = static_cast<char*>(ptz::allocate(uint32_t(length) + 1));
+        uint32_t bytes = 0;
+        if (ptz::checked_size(length, 1, 1, &bytes)) copy = static_cast<char*>(ptz::allocate(bytes));
         if (!copy) return PTZ_ERROR_MEM_FAILURE;
         if (length > 0) std::memcpy(copy, name, size_t(length));
         copy[length] = '\0';

@@ -142,4 +142,10 @@ int32_t builtin_index(int32_t id) {
     return id;  // legacy ids 0..3 are rows 0..3
 }
 
+bool state_holds_pointers(int32_t id) {
+    const int32_t row = builtin_index(id);
+    return row == PTZ_BRNG_IABSTRACT / kIdUnit - 1 || row == PTZ_BRNG_DABSTRACT / kIdUnit - 1 ||
+           row == PTZ_BRNG_SABSTRACT / kIdUnit - 1;
+}
+
 }  // namespace ptz

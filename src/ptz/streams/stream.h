@@ -63,6 +63,12 @@ int32_t new_stream(RngStream** stream, int32_t id, int32_t n, const void* params
 // for a registered generator.
 int32_t builtin_index(int32_t id);
 
+// True for the generators whose state holds addresses of the creating
+// process (the abstract streams: the caller's buffer and callback). Such a
+// state is meaningful only in the stream that was built over them, so no
+// image of one is ever loaded.
+bool state_holds_pointers(int32_t id);
+
 // 64-bit skip count read from the initStream parameter words (low word first).
 inline uint64_t read_u64(const void* p) {
     uint32_t w[2];

@@ -1,5 +1,6 @@
 // Uniform-bits entry points: raw words, and 32/64-bit integers with every bit
 // uniform, dispatched per built-in generator through two 16-entry tables.
+#include "ptz/streams/memory.h"
 #include "ptz/streams/stream.h"
 
 namespace {
@@ -106,12 +107,14 @@ ORVU_API int32_t _ptziRngUniformBits(int32_t, RngStream* stream, int32_t n, void
 }
 
 ORVU_API int32_t _ptziRngUniformBits32(int32_t method, RngStream* stream, int32_t n, uint32_t* r) {
+    if (n > 0 && !ptz::extent_fits<uint32_t>(n)) return PTZ_ERROR_BAD_ARGUMENT;
     const int32_t k = ptz::builtin_index(stream->brng);
     if (k < 0) return registered_gives_words(stream) ? bits32_words(method, stream, n, r) : PTZ_ERROR_BITS_UNSUPPORTED;
     return kBits32[k](method, stream, n, r);
 }
 
 ORVU_API int32_t _ptziRngUniformBits64(int32_t method, RngStream* stream, int32_t n, uint64_t* r) {
+    if (n > 0 && !ptz::extent_fits<uint64_t>(n)) return PTZ_ERROR_BAD_ARGUMENT;
     const int32_t k = ptz::builtin_index(stream->brng);
     if (k < 0) return registered_gives_words(stream) ? bits64_words(method, stream, n, r) : PTZ_ERROR_BITS_UNSUPPORTED;
     return kBits64[k](method, stream, n, r);
