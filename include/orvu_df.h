@@ -19,7 +19,17 @@ ORVU_EXTERN_C_BEGIN
 
 typedef struct OrvuDFTask* OrvuDFTaskPtr;
 
-/* ---- status codes ------------------------------------------------------ */
+/* ---- status codes ------------------------------------------------------
+ * -1001 is also the answer when a size derived from the caller's counts
+ * cannot be represented: a pointer array or workspace whose byte size passes
+ * the service layer's 32-bit size, or function blocks (y + j*nx, coefficients
+ * + j*stride) or a result area (ny functions) that pass the address range.
+ * Interpolation, integration and the per-kind kernels check what they are
+ * about to read: -1016 when a polynomial kind has no coefficient pointer for
+ * some function (none given yet, or ny raised since), -1008 likewise for the
+ * function values of the step-wise and look-up kinds, -1013 for a Subbotin
+ * spline without its knots. Polynomial kinds whose every site group goes to
+ * a callback need no coefficients. */
 enum {
     ORVU_DF_OK = 0,
     ORVU_DF_ERROR_NULL_TASK = -1000,
@@ -129,7 +139,12 @@ ORVU_DF_COMPUTE_FUNCS(d, double)
 
 /* ---- cell-search kernels ----------------------------------------------------
  * Cells are 32-bit node counts (0 .. nx). The ...Search1D forms take 64-bit
- * sizes, the ...Search1D32 forms 32-bit sizes; both behave alike. */
+ * sizes, the ...Search1D32 forms 32-bit sizes; both behave alike. Hints only
+ * steer a search and never take it outside the partition: a peak that is NaN,
+ * negative or beyond nx, a bin table that is stale or foreign, or an inverse
+ * step of any value still give the cell of every site (at worst by a longer
+ * scan). Without nodes (nx <= 0) every cell is 0. A user search's cells are
+ * kept within 0 .. nx, even those it calls final. */
 #define ORVU_DF_SEARCH_KERNELS(t, T, I, sfx)                                                                \
     ORVU_API void orvu_df_kernel_##t##DFUniformSearch1D##sfx(I nx, const T* x, I nsite, const T* site,       \
                                                            T inv_step, int32_t* cell);                       \

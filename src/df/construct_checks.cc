@@ -5,11 +5,22 @@ namespace orvu::df {
 
 int32_t check_arrays(const OrvuDFTask* t) {
     if (t->ny < 1) return ORVU_DF_ERROR_BAD_NY;
-    if (!t->y_ptrs) return ORVU_DF_ERROR_NULL_Y;
-    const int64_t ny_ptrs = t->y_hint == kYCols ? 1 : t->ny;
-    for (int64_t j = 0; j < ny_ptrs; ++j)
+    if (int32_t st = check_values(t)) return st;
+    return check_coeffs(t);
+}
+
+int32_t check_values(const OrvuDFTask* t) {
+    // The array was made for the ny and y hint of its edit; either may have
+    // been edited since.
+    const int64_t need = t->y_hint == kYCols ? 1 : t->ny;
+    if (!t->y_ptrs || t->y_count < need) return ORVU_DF_ERROR_NULL_Y;
+    for (int64_t j = 0; j < need; ++j)
         if (!t->y_ptrs[j]) return ORVU_DF_ERROR_NULL_Y;
-    if (!t->coeff_ptrs) return ORVU_DF_ERROR_NULL_COEFF;
+    return ORVU_DF_OK;
+}
+
+int32_t check_coeffs(const OrvuDFTask* t) {
+    if (!t->coeff_ptrs || t->coeff_count < t->ny) return ORVU_DF_ERROR_NULL_COEFF;
     for (int64_t j = 0; j < t->ny; ++j)
         if (!t->coeff_ptrs[j]) return ORVU_DF_ERROR_NULL_COEFF;
     return ORVU_DF_OK;

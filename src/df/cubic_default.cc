@@ -9,7 +9,7 @@ int32_t default_kernel(OrvuDFTask* t, const OrvuThreadingTable*) {
     constexpr End kL = kLeftEnd[Bc], kR = kRightEnd[Bc];
     const int64_t nx = t->nx, last = nx - 1;
     // nx*24 - 16 bytes: the secant slopes (nx-1) and second derivatives (nx).
-    Block<unsigned char> ws(static_cast<uint64_t>(nx) * 24 - 16);
+    Block<unsigned char> ws(Size(nx) * 24 - 16);
     if (!ws.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     T* m = reinterpret_cast<T*>(ws.get());
     T* M = m + (nx - 1);

@@ -124,7 +124,7 @@ int32_t local_cubic(OrvuDFTask* t, const OrvuThreadingTable* thr) {
         threads = max_threads(thr);
         if (threads > ny) threads = ny;
     }
-    Block<double> ws(static_cast<uint64_t>(threads * kLocalWorkspaceSlots<Cols, Uniform>));
+    Block<double> ws(Size(threads) * kLocalWorkspaceSlots<Cols, Uniform>);
     if (!ws.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     const Grid<T, Uniform> g(t);
     auto one = [&](int32_t jj) {

@@ -123,8 +123,8 @@ int32_t natural_kernel(OrvuDFTask* t, const OrvuThreadingTable* thr) {
     const bool threaded = !(ny == 1 || threads == 1 || nx < kNaturalMinThreadedNx) &&
                           (nx >= kNaturalAlwaysThreadedNx || threads >= kNaturalManyThreads);
     const int64_t K = threaded ? threads : ny;
-    const uint64_t bytes = static_cast<uint64_t>(((K + 2) * nx + (2 * K + 3) * (nx - 1) + 2 * nx) * 8 - 16);
-    Block<T> ws(bytes / sizeof(T));
+    const Size bytes = ((Size(K) + 2) * nx + (Size(K) * 2 + 3) * (nx - 1) + Size(nx) * 2) * 8 - 16;
+    Block<T> ws(bytes.ok() ? Size(static_cast<int64_t>(bytes.value() / sizeof(T))) : bytes);
     if (!ws.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
 
     const int64_t n = kPeriodic ? nx - 1 : nx;  // unknowns

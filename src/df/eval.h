@@ -28,6 +28,16 @@ inline Kind eval_kind(int64_t order, int64_t type, bool all_callbacks) {
     return Kind::None;
 }
 
+// The arrays an evaluator or integrator of kind k reads: the function values
+// for the step-wise and look-up kinds, otherwise the coefficients (and the
+// Subbotin knots), unless callbacks take every group of sites.
+inline int32_t check_fit_arrays(const OrvuDFTask* t, Kind k, bool callbacks_take_all) {
+    if (k == Kind::StepLeft || k == Kind::StepRight || k == Kind::LookUp) return check_values(t);
+    if (callbacks_take_all) return ORVU_DF_OK;
+    if (k == Kind::Subbotin && !t->ic) return ORVU_DF_ERROR_BAD_IC;
+    return check_coeffs(t);
+}
+
 // Read access to the task's partition, function values and coefficients.
 template <class T>
 struct Fit {

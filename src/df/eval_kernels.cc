@@ -12,9 +12,11 @@ int32_t kind_kernel(OrvuDFTask* t, int64_t nsite, const T* site, const int32_t* 
     if (!t) return ORVU_DF_ERROR_NULL_TASK;
     if (eval_kind(t->order, t->type, K == Kind::Arbitrary && cb) != K) return ORVU_DF_ERROR_BAD_SPLINE_TYPE;
     if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_RHINT;
+    if (int32_t st = check_fit_arrays(t, K, cb != nullptr)) return st;
     const Fit<T> fit(t, K);
     Request<T> rq{&fit};
     set_orders(rq, ndorder, dorder, (t->int_flags & 1) != 0);
+    if (nsite > 0 && !addressable({t->ny, nsite, rq.nres}, sizeof(T))) return ORVU_DF_ERROR_MEM_FAILURE;
     set_layout(rq, r, nsite, rhint == 16 || rhint == 128);
     if (cb) return callback_group(rq, site, cell, 0, nsite, [](int64_t) { return true; }, cb, params);
     return eval_range(rq, site, cell, 0, nsite);

@@ -112,7 +112,9 @@ int32_t integrate(OrvuDFTask* t, int64_t nlim, const T* llim, int64_t lh, const 
     }
     if (int32_t st = plan_search<T>(t, rh, rh == kSitesSorted ? nullptr : rdh, scb != nullptr, &job.plan[1])) return st;
     if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
+    if (int32_t st = check_fit_arrays(t, kind, le && re && ie)) return st;
     if (nlim <= 0) return ORVU_DF_OK;
+    if (!addressable({t->ny, nlim}, sizeof(T))) return ORVU_DF_ERROR_MEM_FAILURE;
 
     // One value per function and interval at r[j*nlim + k] for every rhint.
     const bool with_callbacks = le || re || ie;

@@ -13,7 +13,10 @@ T integrate_piece(const Fit<T>& f, int64_t j, T a, int64_t ca, T b, int64_t cb) 
     if constexpr (K == Kind::StepLeft || K == Kind::StepRight) {
         // Value y[k] on [x_k, x_(k+1)); the two kinds differ only at single
         // points, which carry no weight.
-        const int64_t k0 = ca - 1 < 0 ? 0 : ca - 1, k1 = cb - 1 < 0 ? 0 : cb - 1;
+        // Cells as given (the exported kernels do not check them) clamped to
+        // the nodes.
+        auto node_of = [&](int64_t c) { return c - 1 < 0 ? 0 : (c - 1 >= f.nx ? f.nx - 1 : c - 1); };
+        const int64_t k0 = node_of(ca), k1 = node_of(cb);
         T sum = 0;
         for (int64_t k = k0; k <= k1; ++k) {
             const T lo = k == k0 ? a : f.node(k), hi = k == k1 ? b : f.node(k + 1);
@@ -51,7 +54,9 @@ int32_t integr_kernel(OrvuDFTask* t, int64_t nlim, const T* llim, const int32_t*
     if (!valid_layout_hint(rhint)) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
     if (ldr == 0) ldr = nlim;
     if (ldr < nlim) return ORVU_DF_ERROR_BAD_INTEGR_RHINT;
+    if (int32_t st = check_fit_arrays(t, K, le && re && ie)) return st;
     if (nlim <= 0) return ORVU_DF_OK;
+    if (!addressable({t->ny, ldr}, sizeof(T))) return ORVU_DF_ERROR_MEM_FAILURE;
 
     const Fit<T> fit(t, K);
     const int64_t ny = t->ny, nx = t->nx;
@@ -94,10 +99,9 @@ int32_t integr_kernel(OrvuDFTask* t, int64_t nlim, const T* llim, const int32_t*
             n += p.lo < p.hi;
         }
         if (n == 0) continue;
-        const uint64_t un = static_cast<uint64_t>(n);
-        Scratch<T, 128> ga(un), gb(un), sg(un);
-        Scratch<int64_t, 128> gc(un), gk(un);
-        Scratch<T, 1024> buf(un * static_cast<uint64_t>(ny));
+        Scratch<T, 128> ga(n), gb(n), sg(n);
+        Scratch<int64_t, 128> gc(n), gk(n);
+        Scratch<T, 1024> buf(Size(n) * ny);
         if (!ga.ok() || !gb.ok() || !sg.ok() || !gc.ok() || !gk.ok() || !buf.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
         int64_t m = 0;
         for (int64_t k = 0; k < nlim; ++k) {

@@ -150,9 +150,9 @@ int32_t callback_group(const Request<T>& rq, const T* site, const int32_t* cells
     int64_t n = 0;
     for (int64_t k = k0; k < k1; ++k) n += in_group(k);
     if (n == 0) return ORVU_DF_OK;
-    Scratch<T, kCallbackStack> buf(static_cast<uint64_t>(n * rq.nres * ny));
-    Scratch<T, 256> gs(static_cast<uint64_t>(n));
-    Scratch<int64_t, 256> gc(static_cast<uint64_t>(n));
+    Scratch<T, kCallbackStack> buf(Size(n) * rq.nres * ny);
+    Scratch<T, 256> gs(n);
+    Scratch<int64_t, 256> gc(n);
     if (!buf.ok() || !gs.ok() || !gc.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     int64_t m = 0;
     for (int64_t k = k0; k < k1; ++k)

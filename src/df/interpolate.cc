@@ -87,7 +87,7 @@ int32_t general_path(const Request<T>& rq, int64_t nsite, const T* site, const i
     const int64_t threads = max_threads(thr);
     const bool spread = !callbacks && !site_major;
     // One sub-block of results per thread that may take part.
-    Scratch<T, kScratchStack> scratch(spread ? static_cast<uint64_t>(kSubBlock * rq.nres * threads) : 0);
+    Scratch<T, kScratchStack> scratch(spread ? Size(kSubBlock) * rq.nres * threads : Size(0));
     if (!scratch.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     InterpJob<T, CB> job{&rq, site, cell, spread, scratch.get(), 0, 0, cbs, params, ORVU_DF_OK};
     const orvu_thr_loop_body per_block =
@@ -133,11 +133,13 @@ int32_t interpolate(OrvuDFTask* t, int64_t type, int64_t nsite, const T* site, i
         if (ndorder != 1) return ORVU_DF_ERROR_BAD_LOOKUP_NDORDER;
         if (!dorder || dorder_at(dorder, 0, wide) == 0) return ORVU_DF_ERROR_BAD_LOOKUP_DORDER;
     }
+    if (int32_t st = check_fit_arrays(t, kind, le && re && ie)) return st;
     if (nsite <= 0) return ORVU_DF_OK;
 
     Fit<T> fit(t, kind);
     Request<T> rq{&fit};
     set_orders(rq, ndorder, dorder, wide);
+    if (!addressable({t->ny, nsite, rq.nres}, sizeof(T))) return ORVU_DF_ERROR_MEM_FAILURE;
     const bool site_major = rhint == 16 || rhint == 128;
     set_layout(rq, r, nsite, site_major);
 
@@ -145,7 +147,7 @@ int32_t interpolate(OrvuDFTask* t, int64_t type, int64_t nsite, const T* site, i
     const RequestSites<T> sites(site, nsite, site_hint);
     if (!sites.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     site = sites.get();
-    Scratch<int32_t, 4096> cells(static_cast<uint64_t>(nsite));
+    Scratch<int32_t, 4096> cells(nsite);
     if (!cells.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     if (type == 4) {
         for (int64_t k = 0; k < nsite; ++k)

@@ -12,7 +12,7 @@ template <class T, bool Cols, bool Uniform, int>
 int32_t quad_std_kernel(OrvuDFTask* t, const OrvuThreadingTable*) {
     const Grid<T, Uniform> g(t);
     const int64_t nx = t->nx;
-    Scratch<double, kQuadStackMidpoints> mid(static_cast<uint64_t>(nx + 1));
+    Scratch<double, kQuadStackMidpoints> mid(Size(nx) + 1);
     if (!mid.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     const T* bc = static_cast<const T*>(t->bc);
     for (int64_t j = 0; j < t->ny; ++j) {

@@ -53,7 +53,6 @@ int32_t run_search(const OrvuDFTask* t, const SearchPlan& plan, int64_t nsite, c
     const T bw = sizeof(T) == 4 ? static_cast<T>(t->inv_bin_width.s) : static_cast<T>(t->inv_bin_width.d);
     const Nodes<T> nodes{x, nx, plan.method == SearchMethod::UniUserDef,
                          plan.method == SearchMethod::UniUserDef ? (x[1] - x[0]) / static_cast<T>(nx - 1) : T(0)};
-    const uint32_t whole[2] = {0, static_cast<uint32_t>(nx - 1)};
     // Runs the method over sites [k0, k1); a negative status stops the search.
     auto part = [&](int64_t k0, int64_t k1) -> int32_t {
         const T* s = site + k0;
@@ -68,12 +67,8 @@ int32_t run_search(const OrvuDFTask* t, const SearchPlan& plan, int64_t nsite, c
                 break;
             }
             case SearchMethod::Peak: peak_search(nx, x, n, s, static_cast<T>(plan.peak), c); break;
-            case SearchMethod::Hybrid:
-                if (t->bin_count < 1) {  // table never built (uniform task re-hinted): one bin
-                    hybrid_search(nx, x, n, s, T(0), 1, whole, c);
-                } else {
-                    hybrid_search(nx, x, n, s, bw, t->bin_count, t->bin_table, c);
-                }
+            case SearchMethod::Hybrid:  // no table yet (a uniform task re-hinted): bin_count 0, one range
+                hybrid_search(nx, x, n, s, bw, t->bin_count, t->bin_table, c);
                 break;
             default: return user_search(nodes, n, s, c, cb, params);
         }
@@ -111,6 +106,14 @@ int32_t task_search(OrvuDFTask* t, int64_t nsite, const T* site, int64_t site_hi
     return run_search<T>(t, plan, nsite, sites.get(), cell, cb, params, thr);
 }
 
+// The exported kernels take any sizes: nothing is read for n <= 0, and
+// without nodes (nx <= 0) every site is in cell 0.
+bool no_nodes(int64_t nx, int64_t n, int32_t* cell) {
+    if (nx > 0) return false;
+    for (int64_t k = 0; k < n; ++k) cell[k] = 0;
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -128,29 +131,31 @@ ORVU_API int32_t orvu_df_kernel_dDFSearch1D(OrvuDFTaskPtr t, int64_t, int64_t ns
 
 #define DF_SEARCH_KERNELS(t, T, I, sfx)                                                                         \
     ORVU_API void orvu_df_kernel_##t##DFUniformSearch1D##sfx(I nx, const T* x, I n, const T* s, T inv, int32_t* c) { \
-        uniform_search<T>(nx, x, n, s, inv, c);                                                                 \
+        if (!no_nodes(nx, n, c)) uniform_search<T>(nx, x, n, s, inv, c);                                    \
     }                                                                                                           \
     ORVU_API void orvu_df_kernel_##t##DFSortedSearch1D##sfx(I nx, const T* x, I n, const T* s, int32_t* start,   \
                                                           int32_t* c) {                                         \
-        sorted_search<T>(nx, x, n, s, start, c);                                                                \
+        if (!no_nodes(nx, n, c)) sorted_search<T>(nx, x, n, s, start, c);                                    \
     }                                                                                                           \
     ORVU_API void orvu_df_kernel_##t##DFQuasiUniformSearch1D##sfx(I nx, const T* x, I n, const T* s, T inv,      \
                                                                 int32_t* c) {                                   \
-        quasi_uniform_search<T>(nx, x, n, s, inv, c);                                                           \
+        if (!no_nodes(nx, n, c)) quasi_uniform_search<T>(nx, x, n, s, inv, c);                               \
     }                                                                                                           \
     ORVU_API void orvu_df_kernel_##t##DFHybridSearch1D##sfx(I nx, const T* x, I n, const T* s, T inv, I m,       \
                                                           const uint32_t* bins, int32_t* c) {                   \
-        hybrid_search<T>(nx, x, n, s, inv, m, bins, c);                                                         \
+        if (!no_nodes(nx, n, c)) hybrid_search<T>(nx, x, n, s, inv, m, bins, c);                             \
     }                                                                                                           \
     ORVU_API void orvu_df_kernel_##t##DFPeakSearch1D##sfx(I nx, const T* x, I n, const T* s, T peak, int32_t* c) { \
-        peak_search<T>(nx, x, n, s, peak < T(0) ? T(0) : peak, c);                                              \
+        if (!no_nodes(nx, n, c)) peak_search<T>(nx, x, n, s, peak, c);                                      \
     }                                                                                                           \
     ORVU_API int32_t orvu_df_kernel_##t##DFUserDefSearch1D##sfx(I nx, const T* x, I n, const T* s, int32_t* c,   \
                                                               orvu_df_##t##search_cb cb, void* p) {             \
+        if (no_nodes(nx, n, c)) return ORVU_DF_OK;                                                           \
         return user_search<T>(Nodes<T>{x, nx, false, T(0)}, n, s, c, cb, p);                                    \
     }                                                                                                           \
     ORVU_API int32_t orvu_df_kernel_##t##DFUniUserDefSearch1D##sfx(I nx, const T* x, I n, const T* s,           \
                                                                  int32_t* c, orvu_df_##t##search_cb cb, void* p) { \
+        if (no_nodes(nx, n, c)) return ORVU_DF_OK;                                                           \
         return user_search<T>(Nodes<T>{x, nx, true, (x[1] - x[0]) / static_cast<T>(nx - 1)}, n, s, c, cb, p);   \
     }
 

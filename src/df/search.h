@@ -32,7 +32,7 @@ template <class T>
 class RequestSites {
 public:
     RequestSites(const T* site, int64_t nsite, int64_t hint)
-        : buf_(hint == kSitesUniform ? static_cast<uint64_t>(nsite) : 0), p_(site) {
+        : buf_(hint == kSitesUniform ? Size(nsite) : Size(0)), p_(site) {
         if (hint == kSitesUniform && buf_.ok()) {
             expand_uniform_sites(site, nsite, 0, nsite, buf_.get());
             p_ = buf_.get();

@@ -84,10 +84,13 @@ void quasi_uniform_search(int64_t nx, const T* x, int64_t n, const T* site, T in
         if (!(t >= x[0])) { cell[k] = 0; continue; }
         const T v = (t - x[0]) * inv;
         int64_t c;
-        if (v >= static_cast<T>(nx - 1)) {
+        if (!(v < static_cast<T>(nx - 1))) {  // also a NaN estimate: from the top
             c = x[nx - 1] <= t ? nx : scan_down(x, nx - 1, t);
         } else {
-            const int64_t g = v > T(0) ? static_cast<int64_t>(v) + 1 : 1;  // v < 0 only for nodes out of order
+            // v < 0 only for a negative inv or nodes out of order; the
+            // estimate stays a node index even for nx = 1.
+            int64_t g = v > T(0) ? static_cast<int64_t>(v) + 1 : 1;
+            if (g > nx - 1) g = nx - 1;
             c = t >= x[g] ? scan_up(x, nx, g + 1, t) : scan_down(x, g, t);
         }
         cell[k] = static_cast<int32_t>(c);
@@ -101,21 +104,32 @@ void hybrid_search(int64_t nx, const T* x, int64_t n, const T* site, T inv_bw, i
         const T t = site[k];
         if (!(t >= x[0])) { cell[k] = 0; continue; }
         if (t >= x[nx - 1]) { cell[k] = static_cast<int32_t>(nx); continue; }
-        const T v = (t - x[0]) * inv_bw;
-        // A partition out of order can make v negative: stay inside the table.
-        const int64_t b = v >= static_cast<T>(m - 1) ? m - 1 : (v > T(0) ? static_cast<int64_t>(v) : 0);
-        int64_t lo = bins[2 * b], hi = bins[2 * b + 1];
+        int64_t lo = 0, hi = nx - 1;
+        if (m >= 1) {
+            const T v = (t - x[0]) * inv_bw;
+            // A partition out of order can make v negative: stay inside the table.
+            const int64_t b = v >= static_cast<T>(m - 1) ? m - 1 : (v > T(0) ? static_cast<int64_t>(v) : 0);
+            // The table may be stale (x or nx changed since it was built) or
+            // not the partition's at all: its bounds are kept inside the
+            // partition and only steer the search.
+            hi = bins[2 * b + 1] < static_cast<uint64_t>(nx - 1) ? bins[2 * b + 1] : nx - 1;
+            lo = bins[2 * b] < static_cast<uint64_t>(hi) ? bins[2 * b] : hi;
+        }
         while (hi - lo > 20) {  // bisect wide bins, then scan
             const int64_t mid = (lo + hi) / 2;
             if (x[mid] > t) hi = mid; else lo = mid;
         }
-        cell[k] = static_cast<int32_t>(scan_up(x, hi, lo, t));
+        // With a true table the scan up stops by hi and the scan down does not
+        // move; with a stale one they still end at the site's cell.
+        cell[k] = static_cast<int32_t>(scan_down(x, scan_up(x, nx, lo, t), t));
     }
 }
 
 template <class T>
 void peak_search(int64_t nx, const T* x, int64_t n, const T* site, T peak, int32_t* cell) {
-    const int64_t p = static_cast<int64_t>(peak);
+    // The peak only says where to start: a NaN or negative one starts at the
+    // bottom, one at or beyond nx (however large) at the top.
+    const int64_t p = !(peak > T(0)) ? 0 : (peak >= static_cast<T>(nx) ? nx : static_cast<int64_t>(peak));
     for (int64_t k = 0; k < n; ++k) {
         const T t = site[k];
         int64_t c;
@@ -148,7 +162,8 @@ int32_t user_search(const Nodes<T>& x, int64_t n, const T* site, int32_t* cell, 
             return st;
         }
         for (int64_t k = 0; k < asked; ++k) {
-            int64_t g = est[k] < 0 ? 0 : est[k];
+            // A cell the callback calls final is still kept within 0 .. nx.
+            int64_t g = est[k] < 0 ? 0 : (est[k] > nx ? nx : est[k]);
             const T t = site[k0 + k];
             if (st != 1000 && flag[k] == 0) {
                 if (g >= nx) g = x[nx - 1] <= t ? nx : scan_down(x, nx - 1, t);

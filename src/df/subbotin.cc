@@ -48,7 +48,7 @@ int32_t subbotin_kernel(OrvuDFTask* t, const OrvuThreadingTable*) {
         if (!(node(k - 1) < knot(k) && knot(k) < node(k))) return ORVU_DF_ERROR_BAD_IC;
 
     // 64 bytes per knot: three diagonals and the right-hand side.
-    Block<unsigned char> ws(static_cast<uint64_t>(64) * static_cast<uint64_t>(nx + 1));
+    Block<unsigned char> ws(Size(64) * (Size(nx) + 1));
     if (!ws.ok()) return ORVU_DF_ERROR_MEM_FAILURE;
     const int64_t n = nx - 1;
     T* dl = reinterpret_cast<T*>(ws.get());

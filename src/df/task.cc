@@ -41,21 +41,32 @@ template void build_bin_table<double>(OrvuDFTask*);
 
 namespace {
 
+// A pointer array of n entries, zero-filled; null when it cannot be had.
+void** new_ptr_array(int64_t n) {
+    const Size bytes = Size(n) * sizeof(void*);
+    auto** p = static_cast<void**>(df_alloc(bytes));
+    if (p) std::memset(p, 0, static_cast<size_t>(bytes.value()));
+    return p;
+}
+
 // Function-value pointer array as the y hint lays it out.
 template <class T>
 int32_t fill_y_ptrs(OrvuDFTask* t, const T* y) {
     df_free(t->y_ptrs);
     t->y_ptrs = nullptr;
+    t->y_count = 0;
+    const bool rows = t->y_hint == kYRows0 || t->y_hint == kYRows;
     const int64_t n = t->y_hint == kYCols ? 1 : t->ny;
-    auto** p = static_cast<const void**>(df_alloc(static_cast<uint64_t>(n) * sizeof(void*)));
+    if (rows && !addressable({n > 0 ? n - 1 : 0, t->nx}, sizeof(T))) return ORVU_DF_ERROR_MEM_FAILURE;
+    auto** p = const_cast<const void**>(new_ptr_array(n));
     if (!p) return ORVU_DF_ERROR_MEM_FAILURE;
-    std::memset(p, 0, static_cast<size_t>(n) * sizeof(void*));
-    if (t->y_hint == kYRows0 || t->y_hint == kYRows) {
+    if (rows) {
         for (int64_t j = 0; j < n; ++j) p[j] = y + j * t->nx;
     } else {
         p[0] = y;
     }
     t->y_ptrs = p;
+    t->y_count = n;
     return ORVU_DF_OK;
 }
 
@@ -64,16 +75,23 @@ int32_t fill_coeff_ptrs(OrvuDFTask* t, T* c, int64_t hint) {
     if (t->ny == 0) return ORVU_DF_ERROR_BAD_NY;
     df_free(t->coeff_ptrs);
     t->coeff_ptrs = nullptr;
-    auto** p = static_cast<void**>(df_alloc(static_cast<uint64_t>(t->ny) * sizeof(void*)));
+    t->coeff_count = 0;
+    // Coefficients per function: order * nx for the Subbotin type (nx cells),
+    // order * (nx - 1) otherwise.
+    int64_t stride = 0;
+    const bool separate = (hint & 128) != 0;
+    if (!separate && (__builtin_mul_overflow(t->order, t->type == 1 ? t->nx : t->nx - 1, &stride) ||
+                      !addressable({t->ny - 1, stride}, sizeof(T))))
+        return ORVU_DF_ERROR_MEM_FAILURE;
+    void** p = new_ptr_array(t->ny);
     if (!p) return ORVU_DF_ERROR_MEM_FAILURE;
-    std::memset(p, 0, static_cast<size_t>(t->ny) * sizeof(void*));
-    if (hint & 128) {
+    if (separate) {
         p[0] = c;
     } else {
-        const int64_t stride = t->type == 1 ? t->order * t->nx : t->order * t->nx - t->order;
         for (int64_t j = 0; j < t->ny; ++j) p[j] = c + j * stride;
     }
     t->coeff_ptrs = p;
+    t->coeff_count = t->ny;
     return ORVU_DF_OK;
 }
 
@@ -88,7 +106,7 @@ int32_t new_task(OrvuDFTaskPtr* out, int64_t nx, const T* x, int64_t xh, int64_t
     if (ny != 0 && !y) return ORVU_DF_ERROR_NULL_Y;
     if (ny < 0) return ORVU_DF_ERROR_BAD_NY;  // a negative count could never be addressed
     if (!valid_layout_hint(yh)) return ORVU_DF_ERROR_BAD_Y_HINT;
-    auto* t = static_cast<OrvuDFTask*>(df_alloc(sizeof(OrvuDFTask)));
+    auto* t = static_cast<OrvuDFTask*>(df_alloc(Size(sizeof(OrvuDFTask))));
     *out = t;
     if (!t) return ORVU_DF_ERROR_MEM_FAILURE;
     std::memset(static_cast<void*>(t), 0, sizeof(OrvuDFTask));
@@ -105,7 +123,7 @@ int32_t new_task(OrvuDFTaskPtr* out, int64_t nx, const T* x, int64_t xh, int64_t
     t->kind_tag = 4;
     t->precision = sizeof(T) == 8 ? 1 : 0;
     t->dimension = 1;
-    t->bin_table = static_cast<uint32_t*>(df_alloc(kBinTableEntries * 2 * sizeof(uint32_t)));
+    t->bin_table = static_cast<uint32_t*>(df_alloc(Size(kBinTableEntries) * 2 * sizeof(uint32_t)));
     if (!t->bin_table) return ORVU_DF_ERROR_MEM_FAILURE;
     if (xh != kXUniform) build_bin_table<T>(t);
     return ORVU_DF_OK;
@@ -147,11 +165,15 @@ int32_t edit_idx_ptr(OrvuDFTask* t, int64_t id, int64_t index, const T* p) {
     if (id == 2 && t->y_hint == kYCols) return ORVU_DF_ERROR_BAD_Y_HINT;
     if (index < 0 || index >= t->ny) return ORVU_DF_ERROR_BAD_INDEX;
     if (!p) return id == 2 ? ORVU_DF_ERROR_NULL_Y : ORVU_DF_ERROR_NULL_COEFF;
+    // No array to index into yet, or one made for fewer functions than ny
+    // now says (ny edited since).
     if (id == 2) {
-        if (!t->y_ptrs) return ORVU_DF_ERROR_NULL_Y;  // no array to index into yet
+        if (!t->y_ptrs) return ORVU_DF_ERROR_NULL_Y;
+        if (index >= t->y_count) return ORVU_DF_ERROR_BAD_INDEX;
         t->y_ptrs[index] = p;
     } else {
         if (!t->coeff_ptrs) return ORVU_DF_ERROR_NULL_COEFF;
+        if (index >= t->coeff_count) return ORVU_DF_ERROR_BAD_INDEX;
         t->coeff_ptrs[index] = const_cast<T*>(p);
     }
     return ORVU_DF_OK;
@@ -207,8 +229,9 @@ int32_t query_idx_ptr(OrvuDFTask* t, int64_t id, int64_t index, const T** dest) 
     if (t->dimension != 1) return ORVU_DF_OK;
     if (id != 2 && id != 5) return ORVU_DF_ERROR_BAD_PARAM_ID;
     if (id == 2 && t->y_hint == kYCols) return ORVU_DF_ERROR_BAD_Y_HINT;
-    if (id == 2) *dest = static_cast<const T*>(t->y_ptrs ? t->y_ptrs[index] : nullptr);
-    else *dest = static_cast<const T*>(t->coeff_ptrs ? t->coeff_ptrs[index] : nullptr);
+    // Entries beyond the array (ny edited since it was made) read as absent.
+    if (id == 2) *dest = static_cast<const T*>(index < t->y_count ? t->y_ptrs[index] : nullptr);
+    else *dest = static_cast<const T*>(index < t->coeff_count ? t->coeff_ptrs[index] : nullptr);
     return ORVU_DF_OK;
 }
 

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "orvu_df.h"
+#include "orvu_serv.h"
 
 template <class T>
 struct Df;
-
-// Per-kind integrator kernels in kind order (0 linear .. 6 step-wise right).
-#define DF_API_INTEGR(t, T, Name, K) &orvu_df_kernel_##t##_Integrate##Name##Spline,
-#define DF_API_INTEGR_CB(t, T, Name, K) &orvu_df_kernel_##t##_Integrate##Name##SplineCB,
-
 #define DF_API_TRAITS(t, T)                                                                                  \
     template <>                                                                                              \
     struct Df<T> {                                                                                           \
-        using SearchCb = orvu_df_##t##search_cb;                                                             \
         using InterpCb = orvu_df_##t##interp_cb;                                                             \
         using IntegrCb = orvu_df_##t##integr_cb;                                                             \
         static constexpr auto NewTask = orvu_df_kernel_##t##NewTask1D;                                        \
@@ -36,11 +31,6 @@ struct Df;
         static constexpr auto Search = orvu_df_kernel_##t##DFSearch1D;                                        \
         static constexpr auto Interp = orvu_df_kernel_##t##DFInterpolate1D;                                   \
         static constexpr auto Integr = orvu_df_kernel_##t##DFIntegrate1D;                                     \
-        static constexpr decltype(&orvu_df_kernel_##t##_IntegrateLinearSpline) kIntegr[] = {                  \
-            ORVU_DF_INTEGR_KERNELS(DF_API_INTEGR, t, T)};                                                     \
-        static constexpr decltype(&orvu_df_kernel_##t##_IntegrateLinearSplineCB) kIntegrCB[] = {              \
-            ORVU_DF_INTEGR_KERNELS(DF_API_INTEGR_CB, t, T)};                                                  \
-        static constexpr double kTol = sizeof(T) == 8 ? 1e-10 : 2e-3;                                        \
     };
 DF_API_TRAITS(s, float)
 DF_API_TRAITS(d, double)
@@ -66,10 +56,16 @@ int32_t integr(OrvuDFTaskPtr task, int64_t n, const T* a, const T* b, T* r, int6
                          nullptr, nullptr, nullptr, thr);
 }
 
-// A threading table that claims four threads whatever the machine has, so the
-// threaded paths are taken everywhere; entry 0 runs on the platform's pool
-// (which never hands out a thread index beyond what was asked for) and
-// counts its calls.
+// Number of nodes not greater than t: the cell of t, written the plain way.
+template <class T>
+int32_t reference_cell(const std::vector<T>& x, T t) {
+    int32_t c = 0;
+    for (T v : x) c += v <= t;
+    return c;
+}
+
+// A table that claims four threads whatever the machine has; entry 0 runs on
+// the platform's pool and counts its calls.
 struct FourThreads {
     static inline int calls = 0;
     static void parallel_for(int32_t count, int32_t threads, void* ctx, orvu_thr_loop_body body) {
