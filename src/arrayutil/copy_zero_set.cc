@@ -12,16 +12,24 @@ namespace au = orvu::arrayutil;
 using au::check;
 using au::kOk;
 
+// The argument checks, plus a length whose byte count would not fit in
+// size_t (possible only with a 32-bit size_t) reported as a bad length.
+template <size_t Size, class... P>
+int32_t check_block(int32_t len, const P*... ptrs) {
+    if (auto s = check(len, ptrs...); s != kOk) return s;
+    return au::fits_in_memory(len, Size) ? kOk : au::kBadSize;
+}
+
 template <size_t Size>
 int32_t copy_entry(const void* src, void* dst, int32_t len) {
-    if (auto s = check(len, src, dst); s != kOk) return s;
+    if (auto s = check_block<Size>(len, src, dst); s != kOk) return s;
     au::copy_bytes(dst, src, static_cast<size_t>(len) * Size);
     return kOk;
 }
 
 template <size_t Size>
 int32_t zero_entry(void* dst, int32_t len) {
-    if (auto s = check(len, dst); s != kOk) return s;
+    if (auto s = check_block<Size>(len, dst); s != kOk) return s;
     au::fill_bytes(dst, static_cast<size_t>(len) * Size, au::pattern_of(uint8_t{0}), au::kLargeZeroFrom);
     return kOk;
 }
@@ -31,7 +39,7 @@ int32_t zero_entry(void* dst, int32_t len) {
 // one 64-bit pattern) have their own.
 template <class T>
 int32_t set_entry(const T& value, T* dst, int32_t len) {
-    if (auto s = check(len, dst); s != kOk) return s;
+    if (auto s = check_block<sizeof(T)>(len, dst); s != kOk) return s;
     constexpr size_t large_from = sizeof(T) == 1 ? au::kLargeZeroFrom : au::kLargeFillFrom;
     au::fill_bytes(dst, static_cast<size_t>(len) * sizeof(T), au::pattern_of(value), large_from);
     return kOk;

@@ -106,7 +106,8 @@ int32_t sort_in_place(V* data, V* work, int32_t n) {
 template <class V, bool Descending>
 int32_t sort_index(const V* src, int32_t stride, int32_t* dst, int32_t* work, int32_t n) {
     if (auto s = check(n, src, dst, work); s != kOk) return s;
-    if (stride < static_cast<int32_t>(sizeof(V))) return kBadSize;
+    if (stride < static_cast<int32_t>(sizeof(V)) || !fits_in_memory(n, static_cast<uint64_t>(stride)))
+        return kBadSize;
     using Map = KeyMap<V, Descending>;
     constexpr DigitPlan plan = kDigitPlan<sizeof(V)>;
     const auto* base = reinterpret_cast<const unsigned char*>(src);

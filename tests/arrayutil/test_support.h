@@ -1,7 +1,7 @@
 // Helpers shared by the array-utility tests.
-#ifndef ORVU_TESTS_ARRAYUTIL_SUPPORT_H
-#define ORVU_TESTS_ARRAYUTIL_SUPPORT_H
+#pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -9,19 +9,21 @@
 
 namespace au_test {
 
+inline bool all_bytes(const void* p, size_t n, uint8_t v) {
+    const auto* b = static_cast<const uint8_t*>(p);
+    return std::all_of(b, b + n, [v](uint8_t x) { return x == v; });
+}
+
 // Byte buffer with guard bytes around the region a routine may write.
 struct Guarded {
     static constexpr size_t kGuard = 64;
-    static constexpr uint8_t kFill = 0xA5;
     std::vector<uint8_t> bytes;
     size_t offset;
-    Guarded(size_t n, size_t misalign) : bytes(n + 2 * kGuard + 16, kFill), offset(kGuard + misalign) {}
+    Guarded(size_t n, size_t misalign) : bytes(n + 2 * kGuard + 16, 0xA5), offset(kGuard + misalign) {}
     uint8_t* data() { return bytes.data() + offset; }
     // True when nothing outside [offset, offset + n) has changed.
     bool guards_intact(size_t n) const {
-        for (size_t i = 0; i < bytes.size(); ++i)
-            if ((i < offset || i >= offset + n) && bytes[i] != kFill) return false;
-        return true;
+        return all_bytes(bytes.data(), offset, 0xA5) && all_bytes(&bytes[offset + n], bytes.size() - offset - n, 0xA5);
     }
 };
 
@@ -32,9 +34,6 @@ inline std::vector<uint8_t> random_bytes(size_t n, uint64_t seed) {
     return v;
 }
 
-template <class T>
-bool same_bits(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
+template <class T> bool same_bits(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
 
 }  // namespace au_test
-
-#endif

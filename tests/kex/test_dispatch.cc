@@ -1,136 +1,135 @@
-// The function table as built: every row that is switched on exports its
-// dispatch table, cost table, entry points and kernels under the published
-// names, its slots point at the kernels the table names, and the entry points
-// jump through their fixed slots whatever the thread's mode.
+// Dispatch tables, cost tables and entry points as a caller sees them: the
+// published kernels and costs of representative functions, the slot behind
+// every entry-point suffix whatever the thread's mode, and an export check of
+// every row that is built.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "orvu_kex.h"
 
 namespace {
 
-struct Cell {
-    const char* isa;
-    const char* acc;
-    float cost;
-};
-struct Row {
-    bool on;
-    char t;
-    const char* fn;
-    Cell slot[3];
-};
-
-#define KEX_CELL_(isa, acc, cost) Cell{#isa, #acc, cost}
-#define KEX_CELL(c) KEX_CELL_ c
-#define KEX_FN(on, family, t, fn, shape, la, ha, ep) \
-    Row{on == 1, #t[0], #fn, {KEX_CELL(la), KEX_CELL(ha), KEX_CELL(ep)}},
-const Row kRows[] = {
-#include "orvu_kex_functions.def"
-};
-#undef KEX_FN
-
-void* lib() {
-    static void* h = [] {
+void* sym(const std::string& name) {
+    static void* lib = [] {
         Dl_info info;
         dladdr(reinterpret_cast<void*>(&orvu_kex_kernel_GetMode), &info);
         return dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
     }();
-    return h;
+    return dlsym(lib, name.c_str());
 }
-void* sym(const std::string& name) { return dlsym(lib(), name.c_str()); }
-
-std::string base(const Row& r) { return std::string(1, r.t) + r.fn; }
-std::string kernel_name(const Row& r, const Cell& c) {
-    return "orvu_kex_kernel_" + base(r) + "_" + c.isa + c.acc + (std::string(c.acc) == "EP" ? "nnn" : "ynn");
-}
-bool single(const Row& r) { return r.t == 's' || r.t == 'c'; }
-
-TEST(Dispatch, TableHasAllRows) {
-    int count[4] = {};
-    for (const Row& r : kRows) ++count[std::string("sdcz").find(r.t)];
-    EXPECT_EQ(count[0], 58);
-    EXPECT_EQ(count[1], 58);
-    EXPECT_EQ(count[2], 33);
-    EXPECT_EQ(count[3], 33);
+// The exported kernel of a function at a level and accuracy ("A2LA").
+void* kernel(const std::string& fn, const std::string& k) {
+    return sym("orvu_kex_kernel_" + fn + "_" + k + (k.ends_with("EP") ? "nnn" : "ynn"));
 }
 
-TEST(Dispatch, ActiveRowsExportTablesEntriesAndKernels) {
-    ASSERT_NE(lib(), nullptr);
-    int active = 0;
-    for (const Row& r : kRows) {
-        const std::string b = base(r);
-        void* ttab = sym("orvu_kex_kernel_" + b + "_ttab");
-        if (!r.on) {
-            EXPECT_EQ(ttab, nullptr) << b << " is off but exported";
-            EXPECT_EQ(sym("_kex" + b), nullptr) << b;
-            continue;
-        }
-        ++active;
-        ASSERT_NE(ttab, nullptr) << b;
-        auto* slots = static_cast<void**>(ttab);
-        auto* costs = static_cast<const float*>(sym("orvu_kex_kernel_" + b + "_ctab"));
-        ASSERT_NE(costs, nullptr) << b;
+// Kernels (level and accuracy) and costs of slots LA, HA, EP as published.
+struct Published {
+    const char* fn;
+    const char* kernel[3];
+    float cost[3];
+};
+constexpr Published kPublished[] = {
+    {"sDiv", {"A2LA", "A4HA", "A2EP"}, {2.41f, 2.86f, 1.9f}},
+    {"dDiv", {"A2LA", "A2HA", "A2EP"}, {7.9f, 9.6f, 7.89f}},
+    {"dInv", {"A2LA", "A2HA", "A2EP"}, {6.05f, 9.62f, 6.04f}},
+    {"sAbs", {"A2HA", "A2HA", "A2HA"}, {1.7f, 1.7f, 1.7f}},
+    {"dLinearFrac", {"A5HA", "A5HA", "A5HA"}, {10.26f, 10.26f, 10.26f}},
+    {"sRound", {"A5HA", "A5HA", "A5HA"}, {2.64f, 2.64f, 2.64f}},
+    {"dModf", {"A2HA", "A2HA", "A2HA"}, {5.27f, 5.27f, 5.27f}},
+    {"zPackV", {"A0HA", "A0HA", "A0HA"}, {1111.0f, 1111.0f, 1111.0f}},
+    {"dAcosh", {"A2LA", "A2HA", "A2LA"}, {29.37f, 47.0f, 29.37f}},  // EP shares LA's kernel; checked once built
+};
+
+TEST(Dispatch, SlotsHoldThePublishedKernelsAndCosts) {
+    int checked = 0;
+    for (const Published& p : kPublished) {
+        const std::string fn = p.fn;
+        auto* slots = static_cast<void**>(sym("orvu_kex_kernel_" + fn + "_ttab"));
+        if (!slots) continue;  // not built yet
+        ++checked;
+        auto* costs = static_cast<const float*>(sym("orvu_kex_kernel_" + fn + "_ctab"));
+        ASSERT_NE(costs, nullptr) << fn;
         for (int s = 0; s < 3; ++s) {
-            void* k = sym(kernel_name(r, r.slot[s]));
-            EXPECT_NE(k, nullptr) << kernel_name(r, r.slot[s]);
-            EXPECT_EQ(slots[s], k) << b << " slot " << s;
-            EXPECT_EQ(costs[s], r.slot[s].cost) << b << " cost " << s;
+            EXPECT_TRUE(slots[s] && slots[s] == kernel(fn, p.kernel[s])) << fn << " slot " << s;
+            EXPECT_EQ(costs[s], p.cost[s]) << fn << " slot " << s;
         }
-        const char* la = single(r) ? "_21" : "_50";
-        const char* ep = single(r) ? "_11" : "_26";
-        for (const std::string& e : {"_kex" + b, "_kex" + b + "_HA", "_kex" + b + la, "_kex" + b + ep})
-            EXPECT_NE(sym(e), nullptr) << e;
-        // The other type's suffixes do not exist.
-        EXPECT_EQ(sym("_kex" + b + (single(r) ? "_50" : "_21")), nullptr) << b;
     }
-    std::printf("[ rows    ] %d of %zu function rows are active\n", active, std::size(kRows));
-    EXPECT_GE(active, 8);
+    EXPECT_GE(checked, 8);
 }
 
-// Kernels that record which slot was entered.
+// Kernels that record which slot was entered, and the pack width flag.
 int g_hit = -1;
-void slot0(int32_t, const float*, const float*, float*) { g_hit = 0; }
-void slot1(int32_t, const float*, const float*, float*) { g_hit = 1; }
-void slot2(int32_t, const float*, const float*, float*) { g_hit = 2; }
-void dslot0(int32_t, const double*, double*) { g_hit = 10; }
-void dslot2(int32_t, const double*, double*) { g_hit = 12; }
+int32_t g_flag = -1;
+template <int S, class T> void hit(int32_t, const T*, const T*, T*) { g_hit = S; }
+template <int S> void hit_pack(int64_t, const double*, int64_t, double*, int32_t flag) { g_hit = S, g_flag = flag; }
+template <class K> struct Redirect {  // points a table's slots at k0..k2 while alive
+    K* ttab;
+    K saved[3];
+    Redirect(K* t, K k0, K k1, K k2) : ttab(t), saved{t[0], t[1], t[2]} { t[0] = k0, t[1] = k1, t[2] = k2; }
+    ~Redirect() { std::copy(saved, saved + 3, ttab); }
+};
 
 TEST(Dispatch, EntryPointsUseFixedSlotsWhateverTheMode) {
-    KexKernel_sbinary saved[3];
-    std::copy(orvu_kex_kernel_sAdd_ttab, orvu_kex_kernel_sAdd_ttab + 3, saved);
-    orvu_kex_kernel_sAdd_ttab[0] = slot0;
-    orvu_kex_kernel_sAdd_ttab[1] = slot1;
-    orvu_kex_kernel_sAdd_ttab[2] = slot2;
-    KexKernel_dunary dsaved[3];
-    std::copy(orvu_kex_kernel_dSqr_ttab, orvu_kex_kernel_dSqr_ttab + 3, dsaved);
-    orvu_kex_kernel_dSqr_ttab[0] = dslot0;
-    orvu_kex_kernel_dSqr_ttab[2] = dslot2;
-    const uint32_t prev = orvu_kex_kernel_SetMode(KEX_MODE_LA);
+    Redirect<KexKernel_sbinary> s(orvu_kex_kernel_sAdd_ttab, hit<0, float>, hit<1, float>, hit<2, float>);
+    Redirect<KexKernel_dbinary> d(orvu_kex_kernel_dAdd_ttab, hit<0, double>, hit<1, double>,
+                                  hit<2, double>);
+    Redirect<KexKernel_dpackI> p(orvu_kex_kernel_dPackI_ttab, hit_pack<0>, hit_pack<1>, hit_pack<2>);
+    const int slot[4] = {1, 1, 0, 2};  // no suffix, _HA, the LA suffix, the EP suffix
+    const KexKernel_sbinary se[] = {_kexsAdd, _kexsAdd_HA, _kexsAdd_21, _kexsAdd_11};
+    const KexKernel_dbinary de[] = {_kexdAdd, _kexdAdd_HA, _kexdAdd_50, _kexdAdd_26};
+    const decltype(&_kexdPackI) pe[] = {_kexdPackI, _kexdPackI_HA, _kexdPackI_50, _kexdPackI_26};
+    const uint32_t prev = orvu_kex_kernel_GetMode();
     for (uint32_t mode : {KEX_MODE_LA, KEX_MODE_HA, KEX_MODE_EP}) {
         orvu_kex_kernel_SetMode(mode);
-        float f = 0;
-        _kexsAdd(1, &f, &f, &f);
-        EXPECT_EQ(g_hit, 1);
-        _kexsAdd_21(1, &f, &f, &f);
-        EXPECT_EQ(g_hit, 0);
-        _kexsAdd_HA(1, &f, &f, &f);
-        EXPECT_EQ(g_hit, 1);
-        _kexsAdd_11(1, &f, &f, &f);
-        EXPECT_EQ(g_hit, 2);
-        double d = 0;
-        _kexdSqr_50(1, &d, &d);
-        EXPECT_EQ(g_hit, 10);
-        _kexdSqr_26(1, &d, &d);
-        EXPECT_EQ(g_hit, 12);
+        for (int i = 0; i < 4; ++i) {
+            se[i](1, nullptr, nullptr, nullptr);
+            EXPECT_EQ(g_hit, slot[i]) << "s entry " << i;
+            de[i](1, nullptr, nullptr, nullptr);
+            EXPECT_EQ(g_hit, slot[i]) << "d entry " << i;
+            g_flag = -1;  // pack entries pass the caller's words and add the width flag 1
+            pe[i](1, nullptr, 1, nullptr);
+            EXPECT_TRUE(g_hit == slot[i] && g_flag == 1) << "pack entry " << i;
+        }
     }
     orvu_kex_kernel_SetMode(prev);
-    std::copy(saved, saved + 3, orvu_kex_kernel_sAdd_ttab);
-    std::copy(dsaved, dsaved + 3, orvu_kex_kernel_dSqr_ttab);
+}
+
+// Every row switched on in the table exports its tables, entry points and
+// the kernels its slots name; a row that is off exports nothing.
+struct Row {
+    bool on;
+    char t;
+    const char* fn;
+    const char* kernel[3];
+};
+#define KEX_CELL_(isa, acc, cost) #isa #acc
+#define KEX_CELL(c) KEX_CELL_ c
+#define KEX_FN(on, family, t, fn, shape, la, ha, ep) \
+    Row{on == 1, #t[0], #fn, {KEX_CELL(la), KEX_CELL(ha), KEX_CELL(ep)}},
+constexpr Row kRows[] = {
+#include "orvu_kex_functions.def"
+};
+#undef KEX_FN
+
+TEST(Dispatch, EveryBuiltRowIsExported) {
+    int count[4] = {};
+    for (const Row& r : kRows) {
+        ++count[std::string("sdcz").find(r.t)];
+        const std::string b = std::string(1, r.t) + r.fn, pre = "orvu_kex_kernel_" + b;
+        auto* slots = static_cast<void**>(sym(pre + "_ttab"));
+        EXPECT_EQ(slots != nullptr, r.on) << b;
+        if (!r.on || !slots) continue;
+        const bool single = r.t == 's' || r.t == 'c';
+        for (const char* e : {"", "_HA", single ? "_21" : "_50", single ? "_11" : "_26"})
+            EXPECT_NE(sym("_kex" + b + e), nullptr) << b << e;
+        EXPECT_NE(sym(pre + "_ctab"), nullptr) << b;
+        for (int s = 0; s < 3; ++s) EXPECT_TRUE(slots[s] && slots[s] == kernel(b, r.kernel[s])) << b << " slot " << s;
+    }
+    EXPECT_TRUE(count[0] == 58 && count[1] == 58 && count[2] == 33 && count[3] == 33);
 }
 
 }  // namespace
