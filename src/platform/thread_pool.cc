@@ -6,6 +6,9 @@
 
 #include <pthread.h>
 #include <unistd.h>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include <atomic>
 #include <condition_variable>
@@ -43,6 +46,39 @@ int32_t threads_from_environment() {
     if (cpus < 1) return 1;
     return cpus > kMaxThreads ? kMaxThreads : static_cast<int32_t>(cpus);
 }
+
+// The floating-point control state a job runs under: the SSE control and
+// status register and, on x86, the x87 control word. Workers are created
+// with the settings of whichever thread first started the pool; a job must
+// instead compute under its caller's rounding and flush-to-zero settings, or
+// its results would depend on the pool's history.
+struct FpControl {
+    uint32_t mxcsr = 0;
+    uint16_t x87 = 0;
+
+    static FpControl current() {
+        FpControl c;
+#if defined(__SSE__)
+        c.mxcsr = _mm_getcsr();
+#endif
+#if defined(__i386__) || defined(__x86_64__)
+        __asm__ __volatile__("fnstcw %0" : "=m"(c.x87));
+#endif
+        return c;
+    }
+    void load() const {
+#if defined(__SSE__)
+        _mm_setcsr(mxcsr);
+#endif
+#if defined(__i386__) || defined(__x86_64__)
+        __asm__ __volatile__("fldcw %0" : : "m"(x87));
+#endif
+    }
+};
+
+// The SSE exception flags (bits 0-5) are sticky status, not control: a job
+// starts with them clear, so the caller's flags do not leak into a worker.
+constexpr uint32_t kMxcsrFlags = 0x3F;
 
 class Pool {
 public:
@@ -82,6 +118,8 @@ public:
             ctx_ = ctx;
             members_ = members;
             helpers_ = helpers;
+            env_ = FpControl::current();
+            env_.mxcsr &= ~kMxcsrFlags;
             finished_ = 0;
             next_member_.store(0, std::memory_order_relaxed);
             ++generation_;
@@ -145,7 +183,12 @@ private:
                 // caller waits only for the helpers it counted.
                 if (id > helpers_) continue;
             }
+            // The members run under the caller's settings; the worker's own
+            // come back afterwards.
+            const FpControl own = FpControl::current();
+            env_.load();
             claim_members();
+            own.load();
             {
                 std::lock_guard<std::mutex> lk(m_);
                 ++finished_;
@@ -165,6 +208,7 @@ private:
     int32_t members_ = 0;
     int32_t helpers_ = 0;
     int32_t finished_ = 0;
+    FpControl env_;    // the caller's floating-point control for this job
     std::atomic<int32_t> next_member_{0};
 };
 

@@ -17,7 +17,10 @@ int32_t pool_threads();
 // returns when all calls have returned. Members run on up to pool_threads()
 // threads, the calling thread included; with more members than threads some
 // threads run several members one after another, so members must not wait
-// for each other. Called from inside pool work, or while another caller has
+// for each other. Every member runs under the caller's floating-point
+// control (SSE rounding, flush-to-zero and exception masks, x87 control
+// word), so a parallel result has the bits of the serial one whatever thread
+// started the pool. Called from inside pool work, or while another caller has
 // the workers, the members run one after another on the calling thread; this
 // keeps nested and concurrent calls free of deadlock.
 void run_team(int32_t members, MemberFn fn, void* ctx);

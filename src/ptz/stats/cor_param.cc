@@ -1,9 +1,9 @@
 // Correlation parametrization: the nearest usable correlation matrix of a
 // matrix that is not positive definite, by raising its eigenvalues below
 // 1e-14 to 1e-14 and rescaling to a unit diagonal.
-#include <climits>
 #include <cmath>
 
+#include "ptz/stats/block_size.h"
 #include "ptz/stats/la.h"
 #include "ptz/stats/mtx_storage.h"
 #include "ptz/stats/task.h"
@@ -52,10 +52,13 @@ int32_t cor_param(SSTask* t, int32_t method) {
 
     // Workspace: p eigenvalues, two p x p matrices, 50 p for the eigensolver,
     // and the component list.
-    const uint64_t elems = uint64_t(p) + 2 * uint64_t(p) * p + 50 * uint64_t(p);
-    const uint64_t bytes = elems * sizeof(T) + uint64_t(p) * sizeof(int64_t);
-    if (bytes > UINT32_MAX || p > INT32_MAX / 50) return kNoMemory;
-    T* lam = static_cast<T*>(orvu_serv_allocate(static_cast<uint32_t>(bytes), 128));
+    // (A block that fits also keeps 50 p within the solver's 32-bit lwork.)
+    T* lam = static_cast<T*>(BlockSize()
+                                 .add(p, sizeof(T))
+                                 .add(2, p, p, sizeof(T))
+                                 .add(50, p, sizeof(T))
+                                 .add(p, sizeof(int64_t))
+                                 .allocate());
     if (!lam) return kNoMemory;
     T* v = lam + p;
     T* c = v + p * p;

@@ -1,8 +1,8 @@
 // Partial covariance and correlation of the components Y given the
 // components Z: P = S_YY - S_YZ S_ZZ^-1 S_ZY, R_ij = P_ij / sqrt(P_ii P_jj).
-#include <climits>
 #include <cmath>
 
+#include "ptz/stats/block_size.h"
 #include "ptz/stats/la.h"
 #include "ptz/stats/mtx_storage.h"
 #include "ptz/stats/task.h"
@@ -38,10 +38,12 @@ int32_t partial_cov(SSTask* t, uint64_t mask, int32_t method) {
 
     // S_ZZ (m x m), S_YZ (k x m), A (k x m), P (k x k), all column-major, and
     // the Y and Z component lists.
-    const uint64_t elems = uint64_t(m) * m + 2 * uint64_t(k) * m + uint64_t(k) * k;
-    const uint64_t bytes = elems * sizeof(T) + uint64_t(k + m) * sizeof(int64_t);
-    if (bytes > UINT32_MAX) return kNoMemory;
-    T* zz = static_cast<T*>(orvu_serv_allocate(static_cast<uint32_t>(bytes), 128));
+    T* zz = static_cast<T*>(BlockSize()
+                                .add(m, m, sizeof(T))
+                                .add(2, k, m, sizeof(T))
+                                .add(k, k, sizeof(T))
+                                .add(k + m, sizeof(int64_t))
+                                .allocate());
     if (!zz) return kNoMemory;
     T* yz = zz + m * m;
     T* a = yz + k * m;

@@ -6,11 +6,11 @@
 // weights n_g - 1); the pooled covariance is sum CP_g / sum (W_g - W2_g / W_g)
 // (for unit weights n - G, groups with no weight left out); the pooled mean
 // is the weighted mean of all observations, sum W_g m_g / W.
-#include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "ptz/stats/basic_state.h"
+#include "ptz/stats/block_size.h"
 #include "ptz/stats/mtx_storage.h"
 #include "ptz/stats/task.h"
 
@@ -94,35 +94,44 @@ int32_t pooled(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTabl
     if (group_cov && !t->groupCovStorage) return kNoStorageOrCount;
     if (group_cov && !t->groupCov) return -4036;
     if (!(method & ORVU_SS_METHOD_POOLED)) return kBadMethod;
-    int64_t groups = 0;
+    int64_t top = -1;   // the largest group index
     for (int64_t i = 0; i < d.n; ++i) {
         const int64_t g = read_int_at(t, t->groupIndices, i);
         if (g < 0) return kBadGroupIndex;
-        if (g + 1 > groups) groups = g + 1;
+        if (g > top) top = g;
     }
-    if (group_means)
-        for (int64_t g = 0; g < groups; ++g) {
-            const int64_t f = read_int_at(t, t->reqGroupIndices, g);
-            if (f != 0 && f != 1) return kBadGroupIndex;
-        }
 
     const int64_t p = d.p;
     const bool cp = pooled_cov || group_cov;
     const int64_t blocks =
         thr && thr->max_threads && thr->parallel_for ? work_threads(thr->max_threads(), d.n, p, cp) : 1;
-    // Component list, then the doubles and the views of blocks x groups partials.
+    // Component list, then the doubles and the views of blocks x groups
+    // partials. Sizes are checked before the group flags are read, so that
+    // an absurd group index fails here rather than reading far past the
+    // caller's flags. (A p beyond 32 bits cannot fit either; ruling it out
+    // first keeps the partial's q^2 doubles from overflowing.)
+    if (top == INT64_MAX || p > INT32_MAX) return kNoMemory;
+    const int64_t groups = top + 1;
     const int64_t per = (Partial::doubles(p, cp, 0) + 15) / 16 * 16;   // whole 128-byte lines per partial
     const int64_t list = (p + 15) / 16 * 16;
-    const uint64_t count = uint64_t(blocks) * uint64_t(groups);
-    const uint64_t bytes = sizeof(int64_t) * uint64_t(list) + count * (sizeof(Partial) + sizeof(double) * uint64_t(per));
-    if (bytes > UINT32_MAX) return kNoMemory;
-    void* block = orvu_serv_allocate(static_cast<uint32_t>(bytes), 128);
+    const BlockSize size = BlockSize()
+                               .add(list, sizeof(int64_t))
+                               .add(blocks, groups, sizeof(Partial))
+                               .add(blocks, groups, per, sizeof(double));
+    if (!size.fits()) return kNoMemory;
+    if (group_means)
+        for (int64_t g = 0; g < groups; ++g) {
+            const int64_t f = read_int_at(t, t->reqGroupIndices, g);
+            if (f != 0 && f != 1) return kBadGroupIndex;
+        }
+    void* block = size.allocate();
     if (!block) return kNoMemory;
+    const int64_t count = blocks * groups;
     int64_t* comp = static_cast<int64_t*>(block);
     const int64_t q = processed_components(t, p, comp);
     double* buf = reinterpret_cast<double*>(comp + list);   // doubles first: the views may not be 8-byte sized
     Partial* parts = reinterpret_cast<Partial*>(buf + per * count);
-    for (uint64_t k = 0; k < count; ++k) {
+    for (int64_t k = 0; k < count; ++k) {
         parts[k] = Partial{};
         parts[k].bind(buf + per * k, q, cp);
         parts[k].clear(q);

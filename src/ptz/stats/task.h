@@ -51,7 +51,8 @@ inline uint64_t join_mask(uint32_t lo, uint32_t hi) { return uint64_t(lo) | (uin
 // cross-product): min(max_threads, work >> 13, n >> 4), at least 1.
 inline int32_t work_threads(int64_t max_threads, int64_t n, int64_t p, bool cp) {
     int64_t threads = max_threads;
-    const int64_t work = n * p * (cp ? p : 1);
+    int64_t work;   // saturates: a huge caller n or p only means "much work"
+    if (__builtin_mul_overflow(n, p, &work) || (cp && __builtin_mul_overflow(work, p, &work))) work = INT64_MAX;
     if (work >> 13 < threads) threads = work >> 13;
     if (n >> 4 < threads) threads = n >> 4;
     return threads < 1 ? 1 : static_cast<int32_t>(threads);

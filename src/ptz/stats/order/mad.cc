@@ -71,14 +71,14 @@ int32_t mad(SSTask* t, uint32_t mlo, uint32_t mhi, int32_t method, const OrvuThr
     }
     if (!want_md && !want_mn) return kOk;
 
-    auto* comp = static_cast<int64_t*>(allocate(d.p, sizeof(int64_t)));
+    auto* comp = static_cast<int64_t*>(BlockSize().add(d.p, sizeof(int64_t)).allocate());
     if (!comp) return kNoMemory;
     const int64_t q = processed_components(t, d.p, comp);
     int64_t threads = table_threads(thr);
     if (threads > q) threads = q > 0 ? q : 1;
     T* buf = nullptr;
     if (want_md) {
-        buf = static_cast<T*>(d.n <= INT64_MAX / threads ? allocate(threads * d.n, sizeof(T)) : nullptr);
+        buf = static_cast<T*>(BlockSize().add(threads, d.n, sizeof(T)).allocate());
         if (!buf) {
             orvu_serv_deallocate(comp);
             return kNoMemory;

@@ -56,8 +56,7 @@ int32_t minmax(SSTask* t, uint32_t mlo, uint32_t mhi, int32_t method) {
     // Selected components: work on a compact copy of their extremes, so the
     // column-storage walk touches one dense array.
     const int64_t width = (want_min ? 1 : 0) + (want_max ? 1 : 0);
-    const int64_t elem = int64_t(sizeof(int64_t)) + width * int64_t(sizeof(T));
-    void* block = allocate(d.p, elem);
+    void* block = BlockSize().add(d.p, sizeof(int64_t)).add(width, d.p, sizeof(T)).allocate();
     if (!block) return kNoMemory;
     auto* comp = static_cast<int64_t*>(block);
     T* work = reinterpret_cast<T*>(comp + d.p);

@@ -1,5 +1,5 @@
 // What the order-statistics routines share: status codes of their fields,
-// sized allocation, the thread count and loop of the caller's threading
+// the thread count and loop of the caller's threading
 // table, sorting and gathering one component, and the quantile of a set of
 // values.
 #pragma once
@@ -10,6 +10,7 @@
 
 #include "orvu_arrayutil.h"
 #include "orvu_ptz_order.h"
+#include "ptz/stats/block_size.h"
 #include "ptz/stats/order/sort_core.h"
 #include "ptz/stats/task.h"
 
@@ -36,14 +37,6 @@ enum OrderStatus : int32_t {
     kNoMedianAbsDev = -4082,
     kNoMeanAbsDev = -4083,
 };
-
-// orvu_serv_allocate takes a 32-bit size: anything that does not fit (or
-// whose product overflows) is reported as an allocation failure.
-inline void* allocate(int64_t count, int64_t elem) {
-    if (count < 0 || elem <= 0 || count > int64_t(UINT32_MAX) / elem) return nullptr;
-    const int64_t bytes = count * elem;
-    return orvu_serv_allocate(uint32_t(bytes > 0 ? bytes : 1), 128);
-}
 
 // The largest usable thread count of the table (1 without a table).
 inline int64_t table_threads(const OrvuThreadingTable* thr) {

@@ -66,15 +66,15 @@ int32_t quantiles(SSTask* t, uint32_t mlo, uint32_t mhi, int32_t method, const O
     if (!(method & ORVU_SS_METHOD_FAST)) return kBadMethod;
     if (!want_os && (!want_q || k == 0)) return kOk;
 
-    auto* comp = static_cast<int64_t*>(allocate(d.p, sizeof(int64_t)));
+    auto* comp = static_cast<int64_t*>(BlockSize().add(d.p, sizeof(int64_t)).allocate());
     if (!comp) return kNoMemory;
     const int64_t q = processed_components(t, d.p, comp);
     // Working copies are capped at 10 MiB in all: fewer threads for long columns.
-    int64_t threads = int64_t(0xA00000) / (d.n * int64_t(sizeof(T)));
-    if (threads < 1) threads = 1;
+    constexpr int64_t kCopyBudget = 0xA00000 / int64_t(sizeof(T));   // values
+    int64_t threads = d.n < kCopyBudget ? kCopyBudget / d.n : 1;
     if (threads > table_threads(thr)) threads = table_threads(thr);
     if (threads > q) threads = q > 0 ? q : 1;
-    T* buf = static_cast<T*>(d.n <= INT64_MAX / threads ? allocate(threads * d.n, sizeof(T)) : nullptr);
+    T* buf = static_cast<T*>(BlockSize().add(threads, d.n, sizeof(T)).allocate());
     if (!buf) {
         orvu_serv_deallocate(comp);
         return kNoMemory;

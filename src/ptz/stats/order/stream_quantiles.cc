@@ -87,7 +87,7 @@ int32_t check(const SSTask* t, int32_t method, Dims* d, int64_t* k, double* eps)
 int32_t attach_state(SSTask* t, const int64_t* comp, int64_t q, int64_t p) {
     auto* st = static_cast<StreamState*>(t->streamQuantState);
     if (!st) {
-        st = static_cast<StreamState*>(allocate(p + 1, sizeof(StreamRecord)));
+        st = static_cast<StreamState*>(BlockSize().add(sizeof(StreamState)).add(p, sizeof(StreamRecord)).allocate());
         if (!st) return kNoMemory;
         st->records = p;
         st->reserved = 0;
@@ -117,7 +117,7 @@ int32_t stream_quantiles(SSTask* t, int32_t method, const OrvuThreadingTable* th
     double eps = 0;
     if (const int32_t s = check<T>(t, method, &d, &k, &eps)) return s;
 
-    auto* comp = static_cast<int64_t*>(allocate(d.p, sizeof(int64_t)));
+    auto* comp = static_cast<int64_t*>(BlockSize().add(d.p, sizeof(int64_t)).allocate());
     if (!comp) return kNoMemory;
     const int64_t q = processed_components(t, d.p, comp);
     if (const int32_t s = attach_state(t, comp, q, d.p)) {
@@ -137,7 +137,7 @@ int32_t stream_quantiles(SSTask* t, int32_t method, const OrvuThreadingTable* th
     if (chunk < 1) chunk = 1;
     T* buf = nullptr;
     if (d.n > 0) {
-        buf = static_cast<T*>(chunk <= INT64_MAX / (2 * threads) ? allocate(2 * threads * chunk, sizeof(T)) : nullptr);
+        buf = static_cast<T*>(BlockSize().add(2, threads, chunk, sizeof(T)).allocate());
         if (!buf) {
             orvu_serv_deallocate(comp);
             return kNoMemory;

@@ -13,12 +13,12 @@ bool reserve(StreamRecord& rec, int64_t more) {
     auto* s = static_cast<Summary<T>*>(rec.summary);
     const int64_t size = s ? s->size : 0, cap = s ? s->cap : 0;
     if (size + more <= cap) return true;
-    int64_t grown = 2 * cap > size + more ? 2 * cap : size + more;
-    // header and tuples in one block, within the allocator's 32-bit size
-    const int64_t per = int64_t(sizeof(Tuple<T>)), head = int64_t(sizeof(Summary<T>));
-    if (size + more > (int64_t(UINT32_MAX) - head) / per) return false;
-    if (grown > (int64_t(UINT32_MAX) - head) / per) grown = size + more;
-    auto* fresh = static_cast<Summary<T>*>(orvu_serv_allocate(uint32_t(head + grown * per), 128));
+    // Header and tuples in one block; doubling falls back to the exact need
+    // when the doubled block would not fit.
+    const int64_t need = size + more;
+    int64_t grown = 2 * cap > need ? 2 * cap : need;
+    if (!BlockSize().add(sizeof(Summary<T>)).add(grown, sizeof(Tuple<T>)).fits()) grown = need;
+    auto* fresh = static_cast<Summary<T>*>(BlockSize().add(sizeof(Summary<T>)).add(grown, sizeof(Tuple<T>)).allocate());
     if (!fresh) return false;
     fresh->size = size;
     fresh->cap = grown;

@@ -9,8 +9,6 @@
 // centre exactly, the result is that observation's value (no interpolation,
 // so infinities come through intact). With equal weights c_k - c_1 is
 // proportional to k - 1 and the result is the ordinary quantile.
-#include <algorithm>
-
 #include "ptz/stats/order/order_common.h"
 
 namespace orvu::ss::order {
@@ -47,21 +45,19 @@ int32_t wmedian(SSTask* t) {
     const T* orders = static_cast<const T*>(t->quantOrders);
     if (!orders_valid(orders, 1)) return kBadQuantOrderN;
     const T* weights = static_cast<const T*>(t->weights);
-    double total = 0;
-    for (int64_t i = 0; i < d.n; ++i) {
-        const double wi = weights ? double(weights[i]) : 1.0;
+    double total = weights ? 0.0 : double(d.n);
+    for (int64_t i = 0; weights && i < d.n; ++i) {
+        const double wi = double(weights[i]);
         if (!(wi >= 0) || std::isinf(wi)) return kNoWeights;
         total += wi;
     }
     if (!(total > 0) || std::isinf(total)) return kNoWeights;
 
     // One block: the component list, then n values and n weights of scratch.
-    const int64_t elem = int64_t(sizeof(int64_t)) + 2 * int64_t(sizeof(T));
-    const int64_t len = std::max(d.p, d.n);
-    void* block = allocate(len, elem);
+    void* block = BlockSize().add(d.p, sizeof(int64_t)).add(2, d.n, sizeof(T)).allocate();
     if (!block) return kNoMemory;
     auto* comp = static_cast<int64_t*>(block);
-    T* v = reinterpret_cast<T*>(comp + len);
+    T* v = reinterpret_cast<T*>(comp + d.p);
     T* w = v + d.n;
     const int64_t q = processed_components(t, d.p, comp);
     const T* x = static_cast<const T*>(t->x);
