@@ -15,7 +15,7 @@ job=${1:-test}
 root=${BUILD_ROOT:-$src/build}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-base_pkgs="cmake make g++ gcc pkg-config libgtest-dev libopenblas-dev libmpfr-dev libgmp-dev libmpc-dev"
+base_pkgs="cmake make g++ gcc pkg-config libgtest-dev libopenblas-dev libeigen3-dev libmpfr-dev libgmp-dev libmpc-dev"
 test_pkgs="python3 python3-numpy python3-scipy libgsl-dev"
 bench_pkgs="libbenchmark-dev libgsl-dev libsleef-dev"
 i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386 libmpfr-dev:i386 libgmp-dev:i386 libmpc-dev:i386"
@@ -48,19 +48,23 @@ need() {
 }
 
 configure_build() {  # dir, cmake options...
+    # Every option a job depends on is given on each run: a build tree that an
+    # earlier job configured differently must not keep its cached choices.
     dir=$1; shift
-    cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+    cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DORVU_FAMILIES=all -DORVU_BUILD_TESTS=ON \
+        -DORVU_BUILD_BENCH=OFF -DORVU_SANITIZE=OFF "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
 }
 
 run_tests() {  # dir
-    ctest --test-dir "$1" -j "$jobs" --output-on-failure
+    ctest --test-dir "$1" -j "$jobs" --output-on-failure --no-tests=error
 }
 
 case "$job" in
 demo)
-    need $base_pkgs
-    configure_build "$root/release" -DORVU_BUILD_TESTS=OFF
+    # The same tree as the test job: "demo" then "test" builds once.
+    need $base_pkgs $test_pkgs
+    configure_build "$root/release"
     "$root/release/tools/orvu_demo" ;;
 test)
     need $base_pkgs $test_pkgs
