@@ -9,8 +9,11 @@
  * precision: s = float, d = double.
  *
  * orvu_blas_* / orvu_lapack_*   forward to the system BLAS/LAPACK.
- * orvu_blas_x*                  single-threaded: plain loops of this object,
- *                               safe to call from inside per-thread work.
+ * orvu_blas_x*                  single-threaded products of this object (blocked
+ *                               kernels; trmm_4kex: plain loops), never start
+ *                               threads: safe to call from inside per-thread
+ *                               work. Invalid arguments leave the outputs
+ *                               untouched; beta = 0 does not read C.
  * orvu_blas4kex_[sd]ptrmm       triangular product with a packed factor.
  * [sd]dt*b_4dfl                 tridiagonal LU without pivoting.
  */
@@ -82,7 +85,7 @@ ORVU_API void orvu_blas4kex_dptrmm(const char* side, const char* uplo, const cha
                                    const int32_t* m, const int32_t* n, const double* alpha, const double* ap,
                                    double* b, const int32_t* ldb);
 
-/* ---- single-threaded variants (own loops, never start threads) -------- */
+/* ---- single-threaded variants (never start threads) ------------------- */
 
 ORVU_API void orvu_blas_xsgemm(const char* transa, const char* transb, const int32_t* m, const int32_t* n,
                                const int32_t* k, const float* alpha, const float* a, const int32_t* lda,

@@ -1,53 +1,70 @@
-// Basic statistics, n = 10^6: mean and variance, and covariance, for p = 10
-// and p = 100 in both storages, against a plain two-pass loop and GSL's
-// per-component routines; one thread and the layer's default threads.
+// Covariance and correlation of basic statistics (one-pass and fast
+// methods, rows and columns storage, 1 and 2 threads) for p = 10, 100 and
+// 500, against a one-thread dsyrk of the system BLAS on the already centred
+// data, numpy.cov (run by /usr/bin/python3 on data of the same shape with
+// both cores, its best time reported as this benchmark's time) and a plain
+// two-pass loop.
+// n = 10^6; for p = 500, n = 10^5 (10^6 would be 4 GB in one array).
+// bench/ptz_stats/ratios.py runs this program and prints the ratios.
 #include <benchmark/benchmark.h>
-#include <gsl/gsl_statistics_double.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "orvu_ptz_stats.h"
 
+extern "C" {
+void dsyrk_(const char*, const char*, const int32_t*, const int32_t*, const double*, const double*, const int32_t*,
+            const double*, double*, const int32_t*, size_t, size_t);
+void openblas_set_num_threads(int);
+}
+
 namespace {
 
-constexpr int32_t kN = 1000000;
+int32_t rows_of(int p) { return p >= 500 ? 100000 : 1000000; }
 
-int32_t one() { return 1; }
-void team1(int32_t threads, void* ctx, orvu_thr_team_body body) {
-    for (int32_t t = 0; t < threads; ++t) body(t, threads, ctx);
-}
-const OrvuThreadingTable kOneThread = {nullptr, nullptr, team1, nullptr, one};
-
+// The same numbers serve both storages: the layout only changes their meaning.
 const std::vector<double>& data(int p) {
-    static std::vector<double> d10, d100;
-    std::vector<double>& d = p == 10 ? d10 : d100;
+    static std::map<int, std::vector<double>> cache;
+    std::vector<double>& d = cache[p];
     if (d.empty()) {
         std::mt19937_64 g(1);
         std::normal_distribution<double> nd(3.0, 1.0);
-        d.resize(size_t(kN) * p);
+        d.resize(size_t(rows_of(p)) * p);
         for (auto& v : d) v = nd(g);
     }
     return d;
 }
 
-// args: p, columns (1) or rows (0), covariance (1) or mean+variance (0),
-// method, threads (1 or 0 = the layer's default)
+// The layer's thread pool, limited to one or two threads.
+const OrvuThreadingTable* table(int threads) {
+    static OrvuThreadingTable t1, t2;
+    const OrvuThreadingTable* s = orvu_serv_threading_table();
+    t1 = t2 = *s;
+    t1.max_threads = [] { return int32_t(1); };
+    t2.max_threads = [] { return int32_t(2); };
+    return threads == 1 ? &t1 : &t2;
+}
+
+// args: p, columns (1) or rows (0), correlation (1) or covariance (0), method, threads
 void BM_Orvu(benchmark::State& st) {
-    int32_t p = int32_t(st.range(0)), n = kN, storage = st.range(1) ? ORVU_SS_X_COLUMNS : ORVU_SS_X_ROWS, full = 0;
-    const bool cov = st.range(2);
+    int32_t p = int32_t(st.range(0)), n = rows_of(p), full = 0;
+    int32_t storage = st.range(1) ? ORVU_SS_X_COLUMNS : ORVU_SS_X_ROWS;
+    const uint64_t mask = ORVU_SS_MEAN | (st.range(2) ? ORVU_SS_COR : ORVU_SS_COV);
     const int method = int(st.range(3));
-    const OrvuThreadingTable* thr = st.range(4) ? &kOneThread : orvu_serv_threading_table();
-    const std::vector<double>& x = data(p);   // same numbers; the layout only changes the meaning
-    std::vector<double> mean(p), var(p), raw2(p), c(size_t(p) * p);
+    const OrvuThreadingTable* thr = table(int(st.range(4)));
+    const std::vector<double>& x = data(p);
+    std::vector<double> mean(p), c(size_t(p) * p);
     double acc[2];
     SSTask* task = nullptr;
     __ptzdSSNewTask(&task, &p, &n, &storage, x.data(), nullptr, nullptr, nullptr);
-    __ptzdSSEditCovCor(task, mean.data(), c.data(), &full, nullptr, nullptr);
-    __ptzdSSEditTask(task, 11, var.data());
-    __ptzdSSEditTask(task, 8, raw2.data());   // raw moment 2: part of the variance's requirement
+    if (st.range(2)) __ptzdSSEditCovCor(task, mean.data(), nullptr, nullptr, c.data(), &full);
+    else __ptzdSSEditCovCor(task, mean.data(), c.data(), &full, nullptr, nullptr);
     __ptzdSSEditTask(task, 23, acc);
-    const uint64_t mask = cov ? ORVU_SS_MEAN | ORVU_SS_COV : ORVU_SS_MEAN | ORVU_SS_CEN2;
     for (auto _ : st) {
         acc[0] = acc[1] = 0;
         if (_ptzdSSBasic(task, uint32_t(mask), 0, method, 0, thr) != 0) st.SkipWithError("status");
@@ -56,70 +73,94 @@ void BM_Orvu(benchmark::State& st) {
     __ptzSSDeleteTask(&task);
 }
 
-// The straightforward two-pass loop over the same layout.
+// args: p, columns. The system BLAS's rank-k update on one thread over the
+// centred data (centring not timed): the product the covariance is made of.
+void BM_Dsyrk(benchmark::State& st) {
+    const int32_t p = int32_t(st.range(0)), n = rows_of(p);
+    const bool cols = st.range(1);
+    std::vector<double> x = data(p), c(size_t(p) * p);
+    for (int32_t j = 0; j < p; ++j) {
+        double m = 0;
+        for (int32_t i = 0; i < n; ++i) m += cols ? x[size_t(i) * p + j] : x[size_t(j) * n + i];
+        m /= n;
+        for (int32_t i = 0; i < n; ++i) (cols ? x[size_t(i) * p + j] : x[size_t(j) * n + i]) -= m;
+    }
+    openblas_set_num_threads(1);
+    const double one = 1, zero = 0;
+    for (auto _ : st) {
+        // Columns: p x n with one observation per column; rows: n x p.
+        if (cols) dsyrk_("L", "N", &p, &n, &one, x.data(), &p, &zero, c.data(), &p, 1, 1);
+        else dsyrk_("L", "T", &p, &n, &one, x.data(), &n, &zero, c.data(), &p, 1, 1);
+        benchmark::DoNotOptimize(c.data());
+    }
+}
+
+// args: p, columns. numpy.cov's best of three, measured by the script.
+void BM_NumpyCov(benchmark::State& st) {
+    const int p = int(st.range(0));
+    // The kernel-selection overrides some machines set for old BLAS builds
+    // slow a current numpy: unset for this command alone (its label names
+    // the kernel it then runs).
+    const std::string cmd = "env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3 " ORVU_BENCH_DIR "/numpy_cov.py " + std::to_string(p) + " " +
+                            std::to_string(rows_of(p)) + " " + std::to_string(st.range(1)) + " 3";
+    for (auto _ : st) {
+        FILE* f = popen(cmd.c_str(), "r");
+        char line[256] = {}, info[512] = {};
+        const bool ok = f && std::fgets(line, sizeof line, f) && std::fgets(info, sizeof info, f);
+        if (f) pclose(f);
+        if (!ok) {
+            st.SkipWithError("numpy_cov.py did not run");
+            break;
+        }
+        st.SetIterationTime(std::atof(line) / 1e3);
+        st.SetLabel(std::string(info, std::string(info).find_last_not_of("\n") + 1));
+    }
+}
+
+// args: p, columns. The straightforward two-pass loop over the same layout.
 void BM_TwoPass(benchmark::State& st) {
     const int p = int(st.range(0));
-    const bool cols = st.range(1), cov = st.range(2);
+    const int64_t n = rows_of(p);
+    const bool cols = st.range(1);
     const std::vector<double>& x = data(p);
-    auto at = [&](int64_t i, int64_t j) { return cols ? x[i * p + j] : x[j * int64_t(kN) + i]; };
+    auto at = [&](int64_t i, int64_t j) { return cols ? x[i * p + j] : x[j * n + i]; };
     std::vector<double> m(p), v(size_t(p) * p), d(p);
     for (auto _ : st) {
         std::fill(m.begin(), m.end(), 0.0);
         std::fill(v.begin(), v.end(), 0.0);
-        for (int64_t i = 0; i < kN; ++i)
+        for (int64_t i = 0; i < n; ++i)
             for (int j = 0; j < p; ++j) m[j] += at(i, j);
-        for (auto& e : m) e /= kN;
-        for (int64_t i = 0; i < kN; ++i) {
+        for (auto& e : m) e /= double(n);
+        for (int64_t i = 0; i < n; ++i) {
             for (int j = 0; j < p; ++j) d[j] = at(i, j) - m[j];
-            if (cov) {
-                for (int j = 0; j < p; ++j)
-                    for (int k = j; k < p; ++k) v[j * p + k] += d[j] * d[k];
-            } else {
-                for (int j = 0; j < p; ++j) v[j] += d[j] * d[j];
-            }
+            for (int j = 0; j < p; ++j)
+                for (int k = j; k < p; ++k) v[j * p + k] += d[j] * d[k];
         }
         benchmark::DoNotOptimize(v.data());
     }
 }
 
-void BM_Gsl(benchmark::State& st) {
-    const int p = int(st.range(0));
-    const bool cols = st.range(1), cov = st.range(2);
-    const std::vector<double>& x = data(p);
-    const size_t stride = cols ? p : 1;
-    auto base = [&](int j) { return x.data() + (cols ? j : size_t(j) * kN); };
-    std::vector<double> out(size_t(p) * p);
-    for (auto _ : st) {
-        for (int j = 0; j < p; ++j) {
-            if (!cov) {
-                const double m = gsl_stats_mean(base(j), stride, kN);
-                out[j] = gsl_stats_variance_m(base(j), stride, kN, m);
-            } else {
-                for (int k = j; k < p; ++k) out[j * p + k] = gsl_stats_covariance(base(j), stride, base(k), stride, kN);
-            }
-        }
-        benchmark::DoNotOptimize(out.data());
-    }
+void shapes(benchmark::internal::Benchmark* b) {
+    for (int p : {10, 100, 500})
+        for (int cols : {0, 1}) b->Args({p, cols});
+    b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(false);
 }
 
-void args(benchmark::internal::Benchmark* b, bool orvu, bool gsl = false) {
-    for (int p : {10, 100})
+void orvu_shapes(benchmark::internal::Benchmark* b) {
+    for (int p : {10, 100, 500})
         for (int cols : {0, 1})
-            for (int cov : {0, 1}) {
-                if (!orvu) {
-                    // GSL's pairwise covariance at p = 100 is 5050 passes over
-                    // 10^6 pairs (minutes); its cost is 5050 / 55 times p = 10's.
-                    if (!(gsl && p == 100 && cov)) b->Args({p, cols, cov});
-                    continue;
-                }
+            for (int cor : {0, 1})
                 for (int method : {ORVU_SS_METHOD_1PASS, ORVU_SS_METHOD_FAST})
-                    for (int one_thread : {1, 0}) b->Args({p, cols, cov, method, one_thread});
-            }
-    b->Unit(benchmark::kMillisecond)->Iterations(2);
+                    for (int threads : {1, 2}) b->Args({p, cols, cor, method, threads});
+    b->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 }
 
 }  // namespace
 
-BENCHMARK(BM_Orvu)->Apply([](benchmark::internal::Benchmark* b) { args(b, true); });
-BENCHMARK(BM_TwoPass)->Apply([](benchmark::internal::Benchmark* b) { args(b, false); });
-BENCHMARK(BM_Gsl)->Apply([](benchmark::internal::Benchmark* b) { args(b, false, true); });
+BENCHMARK(BM_Orvu)->Apply(orvu_shapes);
+BENCHMARK(BM_Dsyrk)->Apply(shapes);
+BENCHMARK(BM_TwoPass)->Apply(shapes);
+BENCHMARK(BM_NumpyCov)->Apply([](benchmark::internal::Benchmark* b) {
+    shapes(b);
+    b->Repetitions(1)->UseManualTime();
+});

@@ -11,8 +11,6 @@
 namespace orvu::ss {
 namespace {
 
-constexpr int64_t kCpChunk = 256;   // observations per cross-product update through BLAS
-
 template <class T>
 struct PassContext {
     KernelArgs<T> args;             // i0, i1 filled per thread
@@ -24,33 +22,38 @@ struct PassContext {
     Partial* parts;                 // one per thread
 };
 
-// Cross-product of the fast and second-pass paths: the block's observations
-// are copied, centred (second pass) and scaled by sqrt(w), kCpChunk at a
-// time, and added with the single-threaded rank-k update. The fast path then
-// subtracts W m m^T from the raw products.
-template <class T>
-void cp_through_blas(const KernelArgs<T>& a, bool columns, Pass pass, Partial& s) {
+// Fast and second-pass methods with the cross-product: block by block, the
+// kernel forms the block's partial (data then in cache), the block is copied
+// centred (second pass: on the given means; fast: on the block's power-sum
+// centre K) and scaled by sqrt(w) for one rank-k update into the running
+// cross-product, the fast block subtracts W_b (m_b - K)(m_b - K)^T (small:
+// no digits cancel), and merge() adds the block with the mean-shift term.
+template <class T, bool Cols>
+void blocks_through_blas(const PassContext<T>& ctx, const KernelArgs<T>& a, Partial& s) {
     const int64_t q = a.q;
-    double* buf = s.work + 2 * q;
-    const int32_t nq = static_cast<int32_t>(q);
-    const double one = 1.0;
-    for (int64_t i0 = a.i0; i0 < a.i1; i0 += kCpChunk) {
-        const int64_t nb = (a.i1 - i0 < kCpChunk) ? a.i1 - i0 : kCpChunk;
-        for (int64_t i = 0; i < nb; ++i) {
+    Partial b;   // the block; its products go straight into s.cp
+    b.bind(s.work + 2 * q + kBlock * q, q, false);
+    const double* centre = ctx.pass == kPass2p ? s.mean : b.work + q;
+    const double* e1 = b.work;   // fast: m_b - K
+    for (int64_t i0 = a.i0; i0 < a.i1; i0 += kBlock) {
+        const BlockBuf<Cols> buf{s.work + 2 * q, q, a.i1 - i0 < kBlock ? a.i1 - i0 : kBlock};
+        KernelArgs<T> ab = a;
+        ab.i0 = i0;
+        ab.i1 = i0 + buf.nb;
+        b.clear(q);
+        if (ctx.pass == kPass2p) std::memcpy(b.mean, s.mean, sizeof(double) * q);
+        ctx.kernel(ab, b);
+        if (b.W == 0) continue;
+        buf.walk([&](int64_t i, int64_t c) {
             const double sw = a.w ? std::sqrt(double(a.w[i0 + i])) : 1.0;
-            for (int64_t c = 0; c < q; ++c) {
-                const double xv = columns ? double(a.x[(i0 + i) * a.ld + a.comp[c]])
-                                          : double(a.x[a.comp[c] * a.ld + i0 + i]);
-                buf[i * q + c] = sw * (pass == kPass2p ? xv - s.mean[c] : xv);
-            }
-        }
-        const int32_t k = static_cast<int32_t>(nb);
-        // Column-major q x q, lower triangle = our row-major upper triangle.
-        orvu_blas_xdsyrk("L", "N", &nq, &k, &one, buf, &nq, &one, s.cp, &nq);
+            buf(i, c) = sw * (elem<Cols>(a, i0 + i, c) - centre[c]);
+        });
+        buf.add_products_to(s.cp);
+        if (ctx.pass == kPassFast)
+            for (int64_t j = 0; j < q; ++j)
+                for (int64_t k = j; k < q; ++k) s.cp[j * q + k] -= b.W * e1[j] * e1[k];
+        merge(s, b, q);
     }
-    if (pass == kPassFast)
-        for (int64_t j = 0; j < q; ++j)
-            for (int64_t k = j; k < q; ++k) s.cp[j * q + k] -= s.W * s.mean[j] * s.mean[k];
 }
 
 template <class T>
@@ -60,8 +63,10 @@ void basic_threader(int32_t thread, int32_t count, void* vctx) {
     a.i0 = ctx->n * thread / count;
     a.i1 = ctx->n * (thread + 1) / count;
     Partial& s = ctx->parts[thread];
-    ctx->kernel(a, s);
-    if (ctx->cp && ctx->pass != kPass1p) cp_through_blas(a, *ctx->columns, ctx->pass, s);
+    // One-pass kernels update the cross-product themselves.
+    if (!ctx->cp || ctx->pass == kPass1p) ctx->kernel(a, s);
+    else if (*ctx->columns) blocks_through_blas<T, true>(*ctx, a, s);
+    else blocks_through_blas<T, false>(*ctx, a, s);
 }
 
 extern "C" void _vSSBasicThreaderD(int32_t t, int32_t c, void* x) { basic_threader<double>(t, c, x); }
@@ -147,10 +152,9 @@ int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable
     // One block: the component list, the doubles of (threads + 1) partial
     // results, the last one holding the data processed by earlier calls, and
     // their views.
-    const bool blas_cp = pl.cp && pl.pass != kPass1p;
     // Each partial starts on its own 128-byte line, so that one thread's
     // writes never share a cache line with another thread's reads.
-    const int64_t per = (Partial::doubles(p, pl.cp, blas_cp ? kCpChunk : 0) + 15) / 16 * 16;
+    const int64_t per = (Partial::doubles(p, pl.cp, kBlock) + 15) / 16 * 16;
     const int64_t list = (p + 15) / 16 * 16;
     const uint64_t bytes = sizeof(int64_t) * uint64_t(list) +
                            (sizeof(double) * uint64_t(per) + sizeof(Partial)) * uint64_t(threads + 1);
@@ -191,8 +195,12 @@ int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable
                 pl.pass == kPass1p ? kt.one_pass[(cols ? 16 : 0) + (w ? 8 : 0) + 2 * pl.level + (pl.cp ? 1 : 0)]
                 : pl.pass == kPassFast ? kt.fast[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level]
                                        : kt.second_pass[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level];
-            PassContext<T> ctx{{static_cast<const T*>(t->x), static_cast<const T*>(t->weights), d.ld, 0, 0, comp, q},
-                               d.n, kernel, pl.pass, pl.cp, &cols, pv};
+            // A continuing fast computation centres its power sums on the
+            // running mean.
+            const double* shift = continuing && pl.pass == kPassFast ? old.mean : nullptr;
+            PassContext<T> ctx{
+                {static_cast<const T*>(t->x), static_cast<const T*>(t->weights), d.ld, 0, 0, comp, q, shift},
+                d.n, kernel, pl.pass, pl.cp, &cols, pv};
             if (threads > 1) thr->parallel_team(threads, &ctx, threader_of<T>());
             else basic_threader<T>(0, 1, &ctx);
             // Pairwise merge: partial k absorbs k + step, in order of the blocks.

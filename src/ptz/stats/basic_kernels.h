@@ -4,8 +4,10 @@
 // order and components in increasing order, into one partial result.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
+#include "orvu_linalg.h"
 #include "ptz/stats/basic_state.h"
 
 namespace orvu::ss {
@@ -18,7 +20,11 @@ struct KernelArgs {
     int64_t i0, i1;         // observation block
     const int64_t* comp;    // processed components
     int64_t q;
+    const double* shift;    // fast method: the centre of the power sums (null: the block's first observation)
 };
+
+// Observations per block of the cross-product's rank-k updates.
+constexpr int64_t kBlock = 256;
 
 template <class T>
 using BasicKernel = void (*)(const KernelArgs<T>&, Partial&);
@@ -41,7 +47,8 @@ inline double weight(const KernelArgs<T>& a, int64_t i) {
 //   S2 += d^2 f w,  CP_jk += f w d_j d_k,  mean += d w r,  raw += (x^k - raw) w r
 // (the merge of the state with a one-point state; for w = 1 these are the
 // classic one-pass recurrences). Observations that leave W + w = 0, such as
-// zero weights at the start, are passed over.
+// zero weights at the start, are passed over. With the cross-product the
+// kernel works by blocks instead (kernel_1p_blocks below).
 //
 // The mean is kept relative to a shift, the block's first observation, so
 // that its running value is small and its rounding does not grow with the
@@ -52,6 +59,104 @@ inline double weight(const KernelArgs<T>& a, int64_t i) {
 // of observations (one memory stream instead of q), repeating the same
 // sequence of W values, so the results are identical to the other order.
 constexpr int64_t kRowChunk = 512;
+
+// A block of observations copied for the rank-k update of the
+// cross-product, oriented as x is: column storage gives q x nb (one
+// observation per column, C += B B^T), row storage nb x q (one component per
+// column, C += B^T B). Either way C is column-major q x q and its lower
+// triangle is our row-major upper triangle.
+template <bool Cols>
+struct BlockBuf {
+    double* v;
+    int64_t q, nb;
+    double& operator()(int64_t i, int64_t c) const { return Cols ? v[i * q + c] : v[c * nb + i]; }
+    void add_products_to(double* cp) const {
+        const int32_t nq = static_cast<int32_t>(q), k = static_cast<int32_t>(nb);
+        const double one = 1.0;
+        if constexpr (Cols) orvu_blas_xdsyrk("L", "N", &nq, &k, &one, v, &nq, &one, cp, &nq);
+        else orvu_blas_xdsyrk("L", "T", &nq, &k, &one, v, &k, &one, cp, &nq);
+    }
+    // f(i, c) over the block in the order of the buffer's memory.
+    template <class F>
+    void walk(F&& f) const {
+        if constexpr (Cols) {
+            for (int64_t i = 0; i < nb; ++i)
+                for (int64_t c = 0; c < q; ++c) f(i, c);
+        } else {
+            for (int64_t c = 0; c < q; ++c)
+                for (int64_t i = 0; i < nb; ++i) f(i, c);
+        }
+    }
+};
+
+// One-pass with the cross-product, block by block: the block's weight, means
+// and central sums are formed about its own mean (two passes over the block,
+// which is in cache), its centred observations, scaled by sqrt(w), go through
+// one rank-k update straight into the running cross-product, and the block is
+// merged into the running state by the rule that merges thread partials
+// (merge(), which adds the rank-1 term of the mean shift). Weights must not be
+// negative; a block of total weight 0 is passed over.
+template <class T, bool Cols, bool Weighted, int Level>
+void kernel_1p_blocks(const KernelArgs<T>& a, Partial& s) {
+    const int64_t q = a.q;
+    double* shift = s.work + q;
+    Partial b;   // the block; b.cp null: its products go into s.cp
+    b.bind(s.work + 2 * q + kBlock * q, q, false);
+    double wb[kBlock], swb[kBlock];
+    for (int64_t b0 = a.i0; b0 < a.i1; b0 += kBlock) {
+        const BlockBuf<Cols> buf{s.work + 2 * q, q, a.i1 - b0 < kBlock ? a.i1 - b0 : kBlock};
+        b.clear(q);
+        double Wb = 0, W2b = 0;
+        for (int64_t i = 0; i < buf.nb; ++i) {
+            const double w = weight<Weighted>(a, b0 + i);
+            wb[i] = w;
+            swb[i] = Weighted ? std::sqrt(w) : 1.0;
+            Wb += w;
+            W2b += w * w;
+        }
+        if (Wb == 0) continue;
+        // Pass 1: deviations from the block's first observation (exact for
+        // values within a factor 2 of it), their weighted sum, raw powers.
+        for (int64_t c = 0; c < q; ++c) shift[c] = elem<Cols>(a, b0, c);
+        buf.walk([&](int64_t i, int64_t c) {
+            const double xv = elem<Cols>(a, b0 + i, c), w = wb[i], y = xv - shift[c];
+            buf(i, c) = y;
+            b.mean[c] += w * y;
+            if constexpr (Level >= 2) {
+                const double wx2 = w * xv * xv;
+                b.raw[0][c] += wx2;
+                if constexpr (Level == 3) {
+                    b.raw[1][c] += wx2 * xv;
+                    b.raw[2][c] += wx2 * xv * xv;
+                }
+            }
+        });
+        const double rW = 1.0 / Wb;
+        for (int64_t c = 0; c < q; ++c) b.mean[c] *= rW;
+        // Pass 2: deviations from the block mean, central power sums, and
+        // the scaled deviations for the rank-k update.
+        buf.walk([&](int64_t i, int64_t c) {
+            const double d = buf(i, c) - b.mean[c];
+            if constexpr (Level >= 1) {
+                const double wd2 = wb[i] * d * d;
+                b.cen[0][c] += wd2;
+                if constexpr (Level == 3) {
+                    b.cen[1][c] += wd2 * d;
+                    b.cen[2][c] += wd2 * d * d;
+                }
+            }
+            buf(i, c) = Weighted ? swb[i] * d : d;
+        });
+        for (int64_t c = 0; c < q; ++c) {
+            b.mean[c] += shift[c];
+            for (int k = 0; k < 3; ++k) b.raw[k][c] *= rW;
+        }
+        b.W = Wb;
+        b.W2 = W2b;
+        buf.add_products_to(s.cp);
+        merge(s, b, q);
+    }
+}
 
 // One component's running values, held in locals while a row is walked;
 // only the values of the kernel's level are moved.
@@ -97,16 +202,16 @@ inline double step_1p(Acc1p<Level>& v, double xv, double shift, double W, double
 
 template <class T, bool Cols, bool Weighted, int Level, bool CP>
 void kernel_1p(const KernelArgs<T>& a, Partial& s) {
+    if constexpr (CP) return kernel_1p_blocks<T, Cols, Weighted, Level>(a, s);
     const int64_t q = a.q;
     double W = s.W, W2 = s.W2;
-    double* d = s.work;
     double* shift = s.work + q;
     for (int64_t c = 0; c < q; ++c) {
         shift[c] = (W == 0 && a.i0 < a.i1) ? elem<Cols>(a, a.i0, c) : 0.0;
         s.mean[c] = W == 0 ? 0.0 : s.mean[c] - shift[c];
     }
     Acc1p<Level> v;
-    if constexpr (!Cols && !CP) {
+    if constexpr (!Cols) {
         // The chunk's weights before each observation and their reciprocals,
         // computed once for all components (r = 0 marks a passed-over one).
         double wb[kRowChunk], rb[kRowChunk], ww[kRowChunk];
@@ -137,17 +242,8 @@ void kernel_1p(const KernelArgs<T>& a, Partial& s) {
             const double r = 1.0 / Wn;
             for (int64_t c = 0; c < q; ++c) {
                 v.load(s, c);
-                const double dc = step_1p<Level>(v, elem<Cols>(a, i, c), shift[c], W, w, r);
+                step_1p<Level>(v, elem<Cols>(a, i, c), shift[c], W, w, r);
                 v.store(s, c);
-                if constexpr (CP) d[c] = dc;
-            }
-            if constexpr (CP) {
-                const double fw = W * r * w;
-                for (int64_t j = 0; j < q; ++j) {
-                    const double dj = d[j] * fw;
-                    double* row = s.cp + j * q;
-                    for (int64_t k = j; k < q; ++k) row[k] += dj * d[k];
-                }
             }
             W = Wn;
             W2 += w * w;
@@ -158,24 +254,30 @@ void kernel_1p(const KernelArgs<T>& a, Partial& s) {
     s.W2 = W2;
 }
 
-// Fast method, levels 0..3 = R1, R12, R123, R1234: plain weighted power sums,
-// turned into running means and central sums at the end of the block:
-//   S2 = W (r2 - m^2), S3 = W (r3 - 3 m r2 + 2 m^3),
-//   S4 = W (r4 - 4 m r3 + 6 m^2 r2 - 3 m^4)
-// (cancellation makes these lose digits when the mean is large compared with
-// the spread; the one-pass method does not).
+// Fast method, levels 0..3 = R1, R12, R123, R1234: weighted power sums of
+// y = x - K about a centre K per component (a.shift, the running mean, when a
+// computation continues; else the block's first observation), so that they
+// do not cancel when the mean is large compared with the spread. At the end
+// of the block, with e_k = sum w y^k / W (e_1 = m - K):
+//   S2 = W (e2 - e1^2), S3 = W (e3 - 3 e1 e2 + 2 e1^3),
+//   S4 = W (e4 - 4 e1 e3 + 6 e1^2 e2 - 3 e1^4),
+// and the raw moments about zero by the binomial expansion of (K + y)^k.
+// work[0..q) keeps e1 and work[q..2q) keeps K for the cross-product.
 template <class T, bool Cols, bool Weighted, int Level>
 void kernel_fast(const KernelArgs<T>& a, Partial& s) {
     const int64_t q = a.q;
+    double* e1 = s.work;
+    double* K = s.work + q;
+    for (int64_t c = 0; c < q; ++c) K[c] = a.shift ? a.shift[c] : a.i0 < a.i1 ? elem<Cols>(a, a.i0, c) : 0.0;
     double W = 0, W2 = 0;
     for (int64_t i = a.i0; i < a.i1; ++i) {
         const double w = weight<Weighted>(a, i);
         for (int64_t c = 0; c < q; ++c) {
-            const double xv = elem<Cols>(a, i, c), wx = w * xv;
-            s.mean[c] += wx;
-            if constexpr (Level >= 1) s.raw[0][c] += wx * xv;
-            if constexpr (Level >= 2) s.raw[1][c] += wx * xv * xv;
-            if constexpr (Level >= 3) s.raw[2][c] += wx * xv * xv * xv;
+            const double y = elem<Cols>(a, i, c) - K[c], wy = w * y;
+            s.mean[c] += wy;
+            if constexpr (Level >= 1) s.raw[0][c] += wy * y;
+            if constexpr (Level >= 2) s.raw[1][c] += wy * y * y;
+            if constexpr (Level >= 3) s.raw[2][c] += wy * y * y * y;
         }
         W += w;
         W2 += w * w;
@@ -185,14 +287,22 @@ void kernel_fast(const KernelArgs<T>& a, Partial& s) {
     if (W == 0) return;
     const double r = 1.0 / W;
     for (int64_t c = 0; c < q; ++c) {
-        const double m = s.mean[c] * r, r2 = s.raw[0][c] * r, r3 = s.raw[1][c] * r, r4 = s.raw[2][c] * r;
-        s.mean[c] = m;
-        s.raw[0][c] = r2;
-        s.raw[1][c] = r3;
-        s.raw[2][c] = r4;
-        if constexpr (Level >= 1) s.cen[0][c] = W * (r2 - m * m);
-        if constexpr (Level >= 2) s.cen[1][c] = W * (r3 - 3 * m * r2 + 2 * m * m * m);
-        if constexpr (Level >= 3) s.cen[2][c] = W * (r4 - 4 * m * r3 + 6 * m * m * r2 - 3 * m * m * m * m);
+        const double e = s.mean[c] * r, e2 = s.raw[0][c] * r, e3 = s.raw[1][c] * r, e4 = s.raw[2][c] * r;
+        const double k = K[c], ee = e * e;
+        e1[c] = e;
+        s.mean[c] = k + e;
+        if constexpr (Level >= 1) {
+            s.raw[0][c] = k * k + 2 * k * e + e2;
+            s.cen[0][c] = W * (e2 - ee);
+        }
+        if constexpr (Level >= 2) {
+            s.raw[1][c] = ((k + 3 * e) * k + 3 * e2) * k + e3;
+            s.cen[1][c] = W * (e3 - 3 * e * e2 + 2 * ee * e);
+        }
+        if constexpr (Level >= 3) {
+            s.raw[2][c] = (((k + 4 * e) * k + 6 * e2) * k + 4 * e3) * k + e4;
+            s.cen[2][c] = W * (e4 - 4 * e * e3 + 6 * ee * e2 - 3 * ee * ee);
+        }
     }
 }
 

@@ -17,11 +17,13 @@ struct Partial {
     double* raw[3] = {};
     double* cen[3] = {};
     double* cp = nullptr;
-    double* work = nullptr;   // per-kernel scratch: q deviations, q shifts, then a chunk buffer
+    double* work = nullptr;   // per-kernel scratch: q deviations, q shifts, then a block buffer
 
-    // Doubles a partial needs: means, three raw, three central, cp, scratch.
+    // Doubles a partial needs: means, three raw, three central, cp, scratch;
+    // with blocks of `chunk` observations, the block's q x chunk buffer and a
+    // block partial (7 q values, 2 q scratch).
     static int64_t doubles(int64_t q, bool with_cp, int64_t chunk) {
-        return 7 * q + (with_cp ? q * q : 0) + 2 * q + (with_cp ? chunk * q : 0);
+        return 7 * q + (with_cp ? q * q : 0) + 2 * q + (with_cp && chunk ? (chunk + 9) * q : 0);
     }
     void bind(double* buf, int64_t q, bool with_cp) {
         mean = buf;
@@ -46,13 +48,17 @@ struct Partial {
 //   CP = CPa + CPb + d_j d_k Wa Wb / W
 // Raw running means combine as ra + (rb - ra) Wb / W. With a common centre
 // (means given by the caller) d = 0 and the sums simply add.
+// The one rule for thread partials, earlier calls and blocks of one-pass
+// observations; a block has no cp of its own (b.cp null): its rank-k update
+// went into a.cp already, and only the term of the mean shift is added.
+// a.work[0..q) is scratch.
 inline void merge(Partial& a, const Partial& b, int64_t q) {
     if (b.W == 0) return;
     if (a.W == 0) {
         a.W = b.W;
         a.W2 = b.W2;
         std::memcpy(a.mean, b.mean, sizeof(double) * 7 * q);
-        if (a.cp) std::memcpy(a.cp, b.cp, sizeof(double) * q * q);
+        if (a.cp && b.cp) std::memcpy(a.cp, b.cp, sizeof(double) * q * q);
         return;
     }
     const double Wa = a.W, Wb = b.W, W = Wa + Wb, r = 1.0 / W, fb = Wb * r;
@@ -72,7 +78,8 @@ inline void merge(Partial& a, const Partial& b, int64_t q) {
     }
     if (a.cp)
         for (int64_t i = 0; i < q; ++i)
-            for (int64_t k = i; k < q; ++k) a.cp[i * q + k] += b.cp[i * q + k] + a.work[i] * a.work[k] * c2;
+            for (int64_t k = i; k < q; ++k)
+                a.cp[i * q + k] += (b.cp ? b.cp[i * q + k] : 0.0) + a.work[i] * a.work[k] * c2;
     a.W = W;
     a.W2 += b.W2;
 }
