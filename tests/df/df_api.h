@@ -2,6 +2,7 @@
 #ifndef ORVU_TESTS_DF_API_H
 #define ORVU_TESTS_DF_API_H
 
+#include <gtest/gtest.h>
 #include <cstdint>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct Df;
     struct Df<T> {                                                                                           \
         using InterpCb = orvu_df_##t##interp_cb;                                                             \
         using IntegrCb = orvu_df_##t##integr_cb;                                                             \
+        using SearchCb = orvu_df_##t##search_cb;                                                             \
         static constexpr auto NewTask = orvu_df_kernel_##t##NewTask1D;                                        \
         static constexpr auto EditPtr = orvu_df_kernel_##t##EditPtr;                                          \
         static constexpr auto EditIdxPtr = orvu_df_kernel_##t##EditIdxPtr;                                    \
@@ -35,6 +37,7 @@ struct Df;
 DF_API_TRAITS(s, float)
 DF_API_TRAITS(d, double)
 #undef DF_API_TRAITS
+using DfTypes = ::testing::Types<float, double>;
 
 // Interpolation of sites given one by one, without data hint or search
 // callback; evaluation callbacks for the left and right groups as given.

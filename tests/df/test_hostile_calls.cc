@@ -4,6 +4,7 @@
 // the sanitizer build is what sees the latter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -16,51 +17,38 @@ namespace {
 constexpr int64_t kWraps = (int64_t(1) << 61) + 1;  // kWraps * 8 bytes is 8 modulo 2^64
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// A task on four nodes with one function; every case edits it further.
+// A task on four nodes with one function; every case edits it further. The
+// calls below take one site (one interval) at 0.5 (0.5 .. 2.5).
 struct Fixture {
     std::vector<double> x = {0, 1, 2, 3}, y = {1, 2, 0, 5}, c = std::vector<double>(64);
     OrvuDFTaskPtr t = nullptr;
+    const double a = 0.5, b = 2.5;
+    const int32_t d[1] = {1}, ca = 1, cb = 3;
+    double r[4];
     Fixture() { EXPECT_EQ(orvu_df_kernel_dNewTask1D(&t, 4, x.data(), 1, 1, y.data(), 0, 0), 0); }
     ~Fixture() { orvu_df_kernel_DeleteTask(&t); }
     int32_t val(int64_t id, int64_t v) { return orvu_df_kernel_iEditVal(t, id, v); }
-    int32_t spline(int64_t order, int64_t type, double* coeff) {
-        return orvu_df_kernel_dEditPPSpline1D(t, order, type, 0, nullptr, 0, nullptr, coeff, 0);
-    }
-    // One site (one interval) with every callback given or none; the
-    // callbacks write one function's results, all they know of.
+    int32_t spline(int64_t order, int64_t type, double* coeff) { return orvu_df_kernel_dEditPPSpline1D(t, order, type, 0, nullptr, 0, nullptr, coeff, 0); }
+    // Every callback given or none; they write one function's results, all they know of.
     int32_t interp(bool callbacks) {
         static const auto cb = [](int64_t* n, int64_t*, const double*, double* r, void*) { return r[0] = *n, 0; };
         const orvu_df_dinterp_cb f = callbacks ? +cb : nullptr;
-        const double s = 0.5;
-        const int32_t d[1] = {1};
-        double r[4];
-        return orvu_df_kernel_dDFInterpolate1D(t, 1, 0, 1, &s, 0, 1, d, nullptr, r, 16, nullptr, f, nullptr, f,
+        return orvu_df_kernel_dDFInterpolate1D(t, 1, 0, 1, &a, 0, 1, d, nullptr, r, 16, nullptr, f, nullptr, f,
                                                nullptr, f, nullptr, nullptr, nullptr, nullptr);
     }
     int32_t integr(bool callbacks) {
-        static const auto cb = [](int64_t* n, int64_t*, const double*, const double*, double* r, int32_t, void*) {
-            return r[0] = *n, 0;
-        };
+        static const auto cb = [](int64_t* n, int64_t*, const double*, const double*, double* r, int32_t, void*) { return r[0] = *n, 0; };
         const orvu_df_dintegr_cb f = callbacks ? +cb : nullptr;
-        const double a = 0.5, b = 2.5;
-        double r[4];
         return orvu_df_kernel_dDFIntegrate1D(t, 0, 1, &a, 0, &b, 0, nullptr, nullptr, r, 0, f, nullptr, f, nullptr,
                                              f, nullptr, nullptr, nullptr, nullptr);
     }
     int32_t kernels() {  // the evaluator and the integrator kernel: their common status, or 1
-        const double a = 0.5, b = 2.5;
-        const int32_t ca = 1, cb = 3, d[1] = {1};
-        double r[4];
         const int32_t e = orvu_df_kernel_d_LinearSplineEval32(t, 1, &a, &ca, 1, d, r, 16);
         return e == orvu_df_kernel_d_IntegrateLinearSpline(t, 1, &a, &ca, &b, &cb, r, 0, 0) ? e : 1;
     }
 };
 
-struct Case {
-    const char* what;
-    std::function<int32_t(Fixture&)> call;  // the last status of the sequence
-    int32_t status;
-};
+struct Case { const char* what; std::function<int32_t(Fixture&)> call; int32_t status; };  // of the last call
 const Case kCases[] = {
     {"pointer array of ny entries at creation",
      [](Fixture& f) { orvu_df_kernel_DeleteTask(&f.t); return orvu_df_kernel_dNewTask1D(&f.t, 4, f.x.data(), 1, kWraps, f.y.data(), 0, 0); },
@@ -102,8 +90,7 @@ TEST(HostileCalls, GetAStatusAndStayInTheirMemory) {
 // Hints the exported search kernels take as they come: the cells are still
 // every site's own.
 TEST(HostileCalls, SearchKernelsStayInThePartitionWhateverTheHint) {
-    std::vector<double> x, s = {-1, 0, 0.5, 3, 7.25, 9.99, 10, 11};
-    for (int i = 0; i < 11; ++i) x.push_back(i);
+    std::vector<double> x = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, s = {-1, 0, 0.5, 3, 7.25, 9.99, 10, 11};
     const int64_t n = static_cast<int64_t>(s.size());
     std::vector<int32_t> want(n), cell(n);
     for (int64_t k = 0; k < n; ++k) want[k] = reference_cell(x, s[k]);
@@ -118,8 +105,11 @@ TEST(HostileCalls, SearchKernelsStayInThePartitionWhateverTheHint) {
     const uint32_t foreign[4] = {500, 900, 0xFFFFFFFFu, 7};  // indices of some other partition
     orvu_df_kernel_dDFHybridSearch1D(11, x.data(), n, s.data(), 0.2, 2, foreign, cell.data()), check("foreign table");
     orvu_df_kernel_dDFHybridSearch1D(11, x.data(), n, s.data(), kNaN, 0, foreign, cell.data()), check("no bins");
-    const double one[1] = {4};
-    const double t[3] = {3, 4, 5};
+    int32_t start = 0;  // the sorted kernel on sites that go back never moves back
+    std::reverse(s.begin(), s.end());
+    orvu_df_kernel_dDFSortedSearch1D32(11, x.data(), n, s.data(), &start, cell.data());
+    EXPECT_TRUE(std::is_sorted(cell.begin(), cell.end()) && cell[0] == want[n - 1] && start == cell[n - 1]);
+    const double one[1] = {4}, t[3] = {3, 4, 5};
     int32_t c1[3];
     orvu_df_kernel_dDFQuasiUniformSearch1D(1, one, 3, t, -1.0, c1);
     EXPECT_EQ(c1[0] + c1[1] + c1[2], 0 + 1 + 1);

@@ -1,12 +1,14 @@
 // Interpolation and integration. A spline that reproduces a polynomial (its
 // values at the nodes, end conditions taken from it) is that polynomial, so
 // values, derivatives and integrals anywhere, extrapolation included, have an
-// exact reference.
+// exact reference. The per-kind integrator kernels are checked against the
+// integration entry.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "df_api.h"
@@ -35,10 +37,8 @@ LD P(int d, LD a, LD b) {
 template <class T>
 constexpr LD kRel = sizeof(T) == 8 ? 1e-13L : 1e-5L;
 
-template <class T>
-class Interp : public ::testing::Test {};
-using Types = ::testing::Types<float, double>;
-TYPED_TEST_SUITE(Interp, Types);
+template <class T> struct Interp : ::testing::Test {};
+TYPED_TEST_SUITE(Interp, DfTypes);
 
 // Spline kinds that reproduce p_degree from its values at uneven nodes.
 // Function j is p_degree + 3j: end slopes are shared by all functions, the
@@ -69,27 +69,49 @@ struct PolyTask {
     ~PolyTask() { orvu_df_kernel_DeleteTask(&task); }
 };
 
+template <class T>
+std::vector<T> random_sites(int64_t n, unsigned seed) {  // nodes span [0, 5.6]
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> u(-1, 7);
+    std::vector<T> s(n);
+    for (auto& v : s) v = static_cast<T>(u(gen));
+    return s;
+}
+
+// Values and every derivative in both layouts with the cells written out
+// (type 3), threaded or not, over whole blocks of 320 and 64 sites and a
+// tail; a value-only request, and integrals.
 TYPED_TEST(Interp, EveryPolynomialKindReproducesItsPolynomial) {
     using T = TypeParam;
-    std::mt19937 gen(9);
-    std::uniform_real_distribution<double> u(-1, 7);  // nodes span [0, 5.6]
+    const int64_t n = 320 * 3 + 64 * 2 + 17;
+    const std::vector<T> s = random_sites<T>(n, 9), a = random_sites<T>(n, 10), b = random_sites<T>(n, 11);
+    const int32_t dorder[4] = {1, 1, 1, 1};
     for (const Kind& k : kKinds) {
         PolyTask<T> pt(k);
-        const int64_t n = 300, ny = pt.ny;
-        std::vector<T> s(n), a(n), b(n), r(2 * n * ny), v0(ny * n), ri(ny * n);
-        for (int64_t i = 0; i < n; ++i) s[i] = static_cast<T>(u(gen)), a[i] = static_cast<T>(u(gen)), b[i] = static_cast<T>(u(gen));
-        const int32_t dorder[2] = {1, 1};
-        ASSERT_EQ(interp(pt.task, 1, n, s.data(), 2, dorder, r.data(), 16), 0);
+        const int64_t ny = pt.ny;
+        std::vector<T> r(4 * n * ny), v0(ny * n), ri(ny * n);
+        std::vector<int32_t> cell(n);
         ASSERT_EQ(interp(pt.task, 1, n, s.data(), 1, dorder, v0.data(), 0), 0);  // value only: a loop of its own
         ASSERT_EQ(integr(pt.task, n, a.data(), b.data(), ri.data()), 0);
         int bad = 0;
-        auto off = [&](T got, LD want, LD scale) { bad += std::fabs(got - want) > 2 * kRel<T> * scale; };
+        auto off = [&](T got, LD want, LD scale, LD f = 2) { bad += !(std::fabs(got - want) <= f * kRel<T> * scale); };
+        for (auto thr : {static_cast<const OrvuThreadingTable*>(nullptr), FourThreads::table()})
+            for (int64_t rhint : {16, 0}) {
+                r.assign(r.size(), T(-1234));
+                cell.assign(n, -1);
+                ASSERT_EQ(interp(pt.task, 3, n, s.data(), 4, dorder, r.data(), rhint, cell.data(), thr), 0);
+                for (int64_t j = 0; j < ny; ++j)
+                    for (int64_t i = 0; i < n; ++i)
+                        for (int q = 0; q < 4; ++q) {
+                            const LD want = p(k.degree, s[i], q) + (q ? 0 : 3 * j);
+                            off(rhint ? r[(j * n + i) * 4 + q] : r[(j * 4 + q) * n + i], want, 1 + std::fabs(want), q > 1 ? 100 : 2);
+                        }
+                for (int64_t i = 0; i < n; ++i) bad += cell[i] != reference_cell(pt.x, s[i]);
+            }
         for (int64_t j = 0; j < ny; ++j)
             for (int64_t i = 0; i < n; ++i) {
-                const LD v = p(k.degree, s[i]) + 3 * j, d = p(k.degree, s[i], 1);
+                const LD v = p(k.degree, s[i]) + 3 * j;
                 off(v0[j * n + i], v, 1 + std::fabs(v));
-                off(r[(j * n + i) * 2], v, 1 + std::fabs(v));
-                off(r[(j * n + i) * 2 + 1], d, 1 + std::fabs(d));
                 off(ri[j * n + i], P(k.degree, a[i], b[i]) + 3 * j * (static_cast<LD>(b[i]) - a[i]),
                     1 + std::fabs(P(k.degree, 0, a[i])) + std::fabs(P(k.degree, 0, b[i])) + 21 * j);
             }
@@ -97,141 +119,54 @@ TYPED_TEST(Interp, EveryPolynomialKindReproducesItsPolynomial) {
     }
 }
 
-// Higher derivatives in both layouts with the cells written out (type 3), on
-// the direct path; given cells (type 4, 64-bit) are used as they are.
-TYPED_TEST(Interp, DerivativesLayoutsAndCells) {
-    using T = TypeParam;
-    PolyTask<T> ct;
-    std::mt19937 gen(3);
-    std::uniform_real_distribution<double> u(-1, 7);
-    std::vector<T> s(31);
-    for (auto& v : s) v = static_cast<T>(u(gen));
-    const int32_t dorder[4] = {1, 0, 1, 1};  // value, 2nd, 3rd derivative
-    for (int64_t rhint : {16, 0}) {
-        std::vector<T> r(31 * 3 * 2);
-        std::vector<int32_t> cell(31);
-        ASSERT_EQ(interp(ct.task, 3, 31, s.data(), 4, dorder, r.data(), rhint, cell.data()), 0);
-        int bad = 0;
-        for (int64_t j = 0; j < 2; ++j)
-            for (int64_t k = 0; k < 31; ++k) {
-                bad += cell[k] != reference_cell(ct.x, s[k]);
-                for (int q = 0; q < 3; ++q) {
-                    const LD want = p(3, s[k], q ? q + 1 : 0) + (q == 0 ? 3 * j : 0);
-                    bad += std::fabs((rhint ? r[(j * 31 + k) * 3 + q] : r[(j * 3 + q) * 31 + k]) - want) >
-                           100 * kRel<T> * (1 + std::fabs(want));
-                }
-            }
-        EXPECT_EQ(bad, 0) << rhint;
-    }
-    PolyTask<T> wide(kCubic, 1);  // 64-bit integer arrays
-    const T at[2] = {wide.x[3], wide.x[3]};
-    const int64_t cells[2] = {4, 1}, d64[1] = {1};  // the second cell is not the site's: same cubic
-    T r[4];  // two functions
-    ASSERT_EQ(interp(wide.task, 4, 2, at, 1, d64, r, 16, const_cast<int64_t*>(cells)), 0);
-    EXPECT_NEAR(r[0], p(3, at[0]), 10 * kRel<T> * 5);
-    EXPECT_NEAR(r[1], p(3, at[0]), 10 * kRel<T> * 5);
-}
-
-// Left group: 40 + the first site's cell for every result of both functions
-// (results per site in the parameters; none: one).
+// Left group: 40 + the first site's cell (0) for both functions.
 template <class T>
-int32_t left_const(int64_t* n, int64_t* cell, const T*, T* r, void* nres) {
-    for (int64_t i = 0; i < *n * 2 * (nres ? *static_cast<int64_t*>(nres) : 1); ++i) r[i] = static_cast<T>(40 + cell[0]);
-    return 0;
-}
-template <class T>
-int32_t left_integr(int64_t* n, int64_t*, const T* a, const T* b, T* r, int32_t nfunc, void*) {
-    for (int64_t j = 0; j < nfunc; ++j)
-        for (int64_t k = 0; k < *n; ++k) r[j * *n + k] = b[k] - a[k];  // integrand 1
+int32_t left_const(int64_t* n, int64_t* cell, const T*, T* r, void*) {
+    for (int64_t i = 0; i < *n * 2; ++i) r[i] = static_cast<T>(40 + cell[0]);
     return 0;
 }
 template <class T>
 int32_t bad_cb(int64_t*, int64_t*, const T*, T*, void*) { return -9; }
 
-TYPED_TEST(Interp, CallbacksTakeTheirSiteGroups) {
+// Callbacks take their site groups, in blocks and threaded; given cells
+// (type 4, 64-bit) are used as they are.
+TYPED_TEST(Interp, CallbacksAndGivenCells) {
     using T = TypeParam;
     PolyTask<T> ct;
-    const T s[3] = {-1, 1, 9}, a[1] = {-2}, b[1] = {1};
+    const int64_t n = 700;
+    const std::vector<T> s = random_sites<T>(n, 4);
     const int32_t dorder[1] = {1};
-    T r[6];
-    ASSERT_EQ(interp(ct.task, 1, 3, s, 1, dorder, r, 16, nullptr, nullptr, left_const<T>), 0);
-    EXPECT_EQ(r[0], 40);
-    EXPECT_EQ(r[3], 40);
-    EXPECT_NEAR(r[1], p(3, 1), 10 * kRel<T> * 5);
-    EXPECT_NEAR(r[2], p(3, 9), 100 * kRel<T> * 50);  // extrapolated
-    EXPECT_EQ(interp(ct.task, 1, 3, s, 1, dorder, r, 16, nullptr, nullptr, nullptr, nullptr, bad_cb<T>), -9);
-    ASSERT_EQ(integr(ct.task, 1, a, b, r, 0, nullptr, left_integr<T>), 0);
-    EXPECT_NEAR(r[0], 2 + P(3, 0, 1), 10 * kRel<T> * 5);
-}
-
-// The general path (blocks of 320 and 64 sites, threaded or not, both
-// layouts) gives exactly what the direct path gives on chunks of 31 sites.
-TYPED_TEST(Interp, GeneralPathEqualsTheDirectPath) {
-    using T = TypeParam;
-    PolyTask<T> cubic, step;
-    ASSERT_EQ(Df<T>::EditPP(step.task, 0, 7, 0, nullptr, 0, nullptr, nullptr, 0), 0);
-    struct Case { OrvuDFTaskPtr task; std::vector<int32_t> dorder; bool callback; };
-    const Case cases[] = {{cubic.task, {1, 0, 1}, false}, {cubic.task, {1, 1}, true},
-                          {step.task, {1, 1}, false},   // derivative slots untouched
-                          {step.task, {0, 1}, false}};  // nothing written
-    const T fill = T(-1234);
-    std::mt19937 gen(17);
-    std::uniform_real_distribution<double> u(-1, 7);
-    for (const Case& c : cases) {
-        int64_t nr = 0;
-        for (int32_t d : c.dorder) nr += d;
-        auto run = [&](const T* s, int64_t n, T* r, int64_t rhint, const OrvuThreadingTable* thr) {
-            return interp(c.task, 1, n, s, static_cast<int64_t>(c.dorder.size()), c.dorder.data(), r, rhint, nullptr,
-                          thr, c.callback ? left_const<T> : nullptr, &nr);
-        };
-        // 32, 513, and 320 k + 64 m + r: whole big blocks, whole small blocks, a tail.
-        for (int64_t n : {32, 513, 320 * 3 + 64 * 2 + 17, 320 * 2 + 64 * 4}) {
-            std::vector<T> s(n), want(2 * n * nr, fill), part(2 * 31 * nr);
-            for (auto& v : s) v = static_cast<T>(u(gen));
-            for (int64_t k0 = 0; k0 < n; k0 += 31) {  // direct path, site-major
-                const int64_t m = std::min<int64_t>(31, n - k0);
-                part.assign(part.size(), fill);
-                ASSERT_EQ(run(s.data() + k0, m, part.data(), 16, nullptr), 0);
-                for (int64_t j = 0; j < 2; ++j) std::copy_n(&part[j * m * nr], m * nr, &want[(j * n + k0) * nr]);
-            }
-            for (auto thr : {static_cast<const OrvuThreadingTable*>(nullptr), FourThreads::table(), orvu_serv_threading_table()})
-                for (int64_t rhint : {16, 0}) {
-                    std::vector<T> r(2 * n * nr, fill);
-                    ASSERT_EQ(run(s.data(), n, r.data(), rhint, thr), 0);
-                    int bad = 0;
-                    for (int64_t j = 0; j < 2; ++j)
-                        for (int64_t k = 0; k < n; ++k)
-                            for (int64_t q = 0; q < nr; ++q)
-                                bad += !((rhint ? r[(j * n + k) * nr + q] : r[(j * nr + q) * n + k]) == want[(j * n + k) * nr + q]);
-                    EXPECT_EQ(bad, 0) << &c - cases << ", " << n << " sites, rhint " << rhint;
-                }
+    std::vector<T> r(2 * n);
+    ASSERT_EQ(interp(ct.task, 1, n, s.data(), 1, dorder, r.data(), 16, nullptr, FourThreads::table(), left_const<T>), 0);
+    int bad = 0;
+    for (int64_t j = 0; j < 2; ++j)
+        for (int64_t i = 0; i < n; ++i) {
+            const LD want = s[i] < 0 ? 40 : p(3, s[i]) + 3 * j;  // right of the nodes: extrapolated
+            bad += !(std::fabs(r[j * n + i] - want) <= 100 * kRel<T> * (1 + std::fabs(want)));
         }
-    }
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(interp(ct.task, 1, 3, s.data(), 1, dorder, r.data(), 16, nullptr, nullptr, nullptr, nullptr, bad_cb<T>), -9);
+    PolyTask<T> wide(kCubic, 1);  // 64-bit integer arrays
+    const T at[2] = {wide.x[3], wide.x[3]};
+    const int64_t cells[2] = {4, 1}, d64[1] = {1};  // the second cell is not the site's: same cubic
+    ASSERT_EQ(interp(wide.task, 4, 2, at, 1, d64, r.data(), 16, const_cast<int64_t*>(cells)), 0);
+    EXPECT_NEAR(r[0], p(3, at[0]), 10 * kRel<T> * 5);
+    EXPECT_NEAR(r[1], p(3, at[0]), 10 * kRel<T> * 5);
 }
 
-TYPED_TEST(Interp, GeneralPathThreadsAndAllocatesItsScratch) {
+// The transposed layout needs 64 sites x 12 results per thread: four threads
+// pass the 2048 values kept on the stack, site-major or one thread do not.
+TYPED_TEST(Interp, TransposedScratchIsAllocatedWhenThreaded) {
     using T = TypeParam;
     PolyTask<T> ct;
-    const std::vector<int32_t> twelve(12, 1);  // 12 results per site
-    std::vector<T> s(1347, T(2)), r(2 * 1347 * 12);
-    auto run = [&](int64_t n, int64_t rhint, const OrvuThreadingTable* thr) {
-        return interp(ct.task, 1, n, s.data(), 12, twelve.data(), r.data(), rhint, nullptr, thr);
-    };
-    const int before = FourThreads::calls;
-    ASSERT_EQ(run(1347, 16, FourThreads::table()), 0);
-    EXPECT_GE(FourThreads::calls, before + 1);  // blocks of 320 (the search may use the table too)
-    const int after = FourThreads::calls;
-    ASSERT_EQ(run(31, 16, FourThreads::table()), 0);
-    EXPECT_EQ(FourThreads::calls, after);  // the direct path never threads
-    // The transposed layout needs 64 sites x 12 results per thread: four
-    // threads pass the 2048 values kept on the stack.
+    const std::vector<int32_t> twelve(12, 1);
+    std::vector<T> s(100, T(2)), r(2 * 100 * 12);
     const int32_t live = orvu_serv_test_live_allocations();
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(run(100, 16, FourThreads::table()), 0);  // site-major: no scratch
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(run(100, 0, FourThreads::table()), -1001);
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(run(100, 0, nullptr), 0);  // one thread: on the stack
+    for (auto [rhint, thr, status] : {std::tuple{16, FourThreads::table(), 0}, std::tuple{0, FourThreads::table(), -1001},
+                                      std::tuple{0, (const OrvuThreadingTable*)nullptr, 0}}) {
+        orvu_serv_test_fail_allocation(1);
+        EXPECT_EQ(interp(ct.task, 1, 100, s.data(), 12, twelve.data(), r.data(), rhint, nullptr, thr), status) << rhint;
+    }
     orvu_serv_test_fail_allocation(0);
     EXPECT_EQ(orvu_serv_test_live_allocations(), live);
 }
@@ -279,6 +214,141 @@ TYPED_TEST(Interp, StepwiseLookUpAndErrors) {
     ASSERT_EQ(orvu_df_kernel_iEditVal(task, 18, 1), 0);
     EXPECT_EQ(run(s, 5, 1, val), -1011);
     orvu_df_kernel_DeleteTask(&task);
+}
+
+// Integrator kernels of kinds 0 .. 6: linear, quadratic, cubic, Subbotin, arbitrary, step left, step right.
+#define KIND_KERNELS(S)                                                                                          \
+    {orvu_df_kernel_d_IntegrateLinearSpline##S, orvu_df_kernel_d_IntegrateQuadSpline##S,                         \
+     orvu_df_kernel_d_IntegrateCubSpline##S,    orvu_df_kernel_d_IntegrateSubbSpline##S,                         \
+     orvu_df_kernel_d_IntegrateArbSpline##S,    orvu_df_kernel_d_IntegratePwLSpline##S, orvu_df_kernel_d_IntegratePwRSpline##S}
+constexpr decltype(&orvu_df_kernel_d_IntegrateLinearSpline) kPlain[] = KIND_KERNELS();
+constexpr decltype(&orvu_df_kernel_d_IntegrateLinearSplineCB) kWithCb[] = KIND_KERNELS(CB);
+#undef KIND_KERNELS
+
+// A task of integrator kind `kind` (7: look-up) on five nodes, ny functions.
+struct KindTask {
+    std::vector<double> x = {0, 1, 2.5, 3, 4.5}, y, c, knots = {0, 0.5, 2, 2.7, 4, 4.5}, bc = {1, -1};
+    OrvuDFTaskPtr task = nullptr;
+    explicit KindTask(int kind, int64_t ny = 2) : c(8 * 5 * ny) {
+        for (int64_t j = 0; j < ny; ++j)
+            for (double v : x) y.push_back(std::sin(v) + 0.5 * j);
+        for (size_t i = 0; i < c.size(); ++i) c[i] = std::cos(0.7 * i);  // order 6: any coefficients
+        EXPECT_EQ(orvu_df_kernel_dNewTask1D(&task, 5, x.data(), 1, ny, y.data(), 16, 0), 0);
+        const int64_t rows[8][4] = {{2, 0, 0, 0}, {3, 0, 128, 0}, {4, 2, 12, 0}, {3, 1, 12, 256},  // order, type, bc, ic
+                                    {6, 0, 0, 0}, {0, 8, 0, 0}, {0, 7, 0, 0}, {0, 6, 0, 0}};
+        const int64_t* r = rows[kind];
+        EXPECT_EQ(orvu_df_kernel_dEditPPSpline1D(task, r[0], r[1], r[2], r[2] ? bc.data() : nullptr, r[3],
+                                                 r[3] ? knots.data() : nullptr, r[0] ? c.data() : nullptr, 0), 0);
+        const auto build = kind == 0 ? orvu_df_kernel_dDFLinearSpline1D : kind == 2 ? orvu_df_kernel_dDFNaturalCubicSpline1D
+                                                                        : orvu_df_kernel_dDFQuadraticSpline1D;
+        EXPECT_EQ(kind < 4 ? build(task, 0, 0, nullptr) : 0, 0);
+    }
+    ~KindTask() { orvu_df_kernel_DeleteTask(&task); }
+};
+
+// Integrand `weight` (1 without parameters) over every part handed over.
+int32_t weighted(int64_t* n, int64_t*, const double* a, const double* b, double* r, int32_t nfunc, void* w) {
+    for (int64_t j = 0; j < nfunc; ++j)
+        for (int64_t k = 0; k < *n; ++k) r[j * *n + k] = (w ? *static_cast<double*>(w) : 1) * (b[k] - a[k]);
+    return 0;
+}
+int32_t failing(int64_t*, int64_t*, const double*, const double*, double*, int32_t, void*) { return -7; }
+
+struct Limits {  // random limits and their cells
+    std::vector<double> a, b;
+    std::vector<int32_t> ca, cb;
+    Limits(OrvuDFTaskPtr task, int64_t n, unsigned seed)
+        : a(random_sites<double>(n, seed)), b(random_sites<double>(n, seed + 99)), ca(n), cb(n) {
+        for (auto [s, c] : {std::pair{&a, &ca}, std::pair{&b, &cb}})
+            EXPECT_EQ(orvu_df_kernel_dDFSearch1D(task, 0, n, s->data(), 0, nullptr, c->data(), nullptr, nullptr, nullptr), 0);
+    }
+    int64_t n() const { return static_cast<int64_t>(a.size()); }
+    // The entry with the left, right and interior integrands given (or none).
+    int32_t entry(OrvuDFTaskPtr t, double* r, Df<double>::IntegrCb le, Df<double>::IntegrCb re, void* rp,
+                  Df<double>::IntegrCb ie = nullptr, void* ip = nullptr, const OrvuThreadingTable* thr = nullptr) const {
+        return orvu_df_kernel_dDFIntegrate1D(t, 0, n(), a.data(), 0, b.data(), 0, nullptr, nullptr, r, 0, le, nullptr,
+                                             re, rp, ie, ip, nullptr, nullptr, thr);
+    }
+    int32_t plain(int kind, OrvuDFTaskPtr t, double* r, int64_t ldr, int64_t rhint = 0) const {
+        return kPlain[kind](t, n(), a.data(), ca.data(), b.data(), cb.data(), r, ldr, rhint);
+    }
+    int32_t with_cb(int kind, OrvuDFTaskPtr t, double* r, Df<double>::IntegrCb le, Df<double>::IntegrCb re, void* rp,
+                    Df<double>::IntegrCb ie = nullptr, void* ip = nullptr) const {
+        return kWithCb[kind](t, n(), a.data(), ca.data(), b.data(), cb.data(), r, 0, 0, le, nullptr, re, rp, ie, ip);
+    }
+};
+
+TEST(IntegrKernels, EachKindKernelMatchesTheEntryAndRefusesOtherKinds) {
+    double two = 2;
+    for (int kind = 0; kind < 8; ++kind) {
+        KindTask kt(kind);
+        const Limits l(kt.task, 40, 5 + kind);
+        const int64_t n = l.n(), ldr = n + 3;
+        for (int other = 0; other < 7; ++other) {
+            std::vector<double> want(2 * n), got(2 * ldr, -99);
+            EXPECT_EQ(l.plain(other, kt.task, got.data(), ldr, 16), other == kind ? 0 : -1011) << kind << " " << other;
+            if (other != kind) continue;  // look-up (7): every kernel refuses
+            ASSERT_EQ(l.entry(kt.task, want.data(), nullptr, nullptr, nullptr), 0);
+            for (int64_t k = 0; k < n; ++k) ASSERT_EQ(got[ldr + k], want[n + k]) << kind << " " << k;
+            EXPECT_EQ(got[n], -99);  // the gap between functions is not written
+            ASSERT_EQ(l.with_cb(kind, kt.task, got.data(), weighted, weighted, &two), 0);
+            ASSERT_EQ(l.entry(kt.task, want.data(), weighted, weighted, &two), 0);
+            for (int64_t k = 0; k < 2 * n; ++k) ASSERT_EQ(got[k], want[k]) << kind << " " << k;
+        }
+    }
+    KindTask kt(2);
+    const Limits l(kt.task, 2, 3);
+    double r[4];
+    EXPECT_EQ(l.with_cb(2, kt.task, r, failing, failing, nullptr), -7);
+    EXPECT_EQ(l.plain(2, kt.task, r, 0, 64), -1034);
+    EXPECT_EQ(l.plain(2, kt.task, r, 1), -1034);  // ldr below nlim
+    EXPECT_EQ(l.plain(2, nullptr, r, 0), -1000);
+}
+
+// Order 0 with all three integrands is the arbitrary kind: weight 1 left of
+// x[0], 3 on [x[0], x[nx-1]], 2 right of it, in blocks through the entry.
+TEST(IntegrKernels, OrderZeroWithAllCallbacksIsTheArbitraryKind) {
+    KindTask kt(5);
+    ASSERT_EQ(orvu_df_kernel_dEditPPSpline1D(kt.task, 0, 0, 0, nullptr, 0, nullptr, nullptr, 0), 0);
+    const Limits l(kt.task, 300, 11);
+    double two = 2, three = 3;
+    std::vector<double> want(600), got(600);
+    ASSERT_EQ(l.entry(kt.task, want.data(), weighted, weighted, &two, weighted, &three), 0);
+    ASSERT_EQ(l.with_cb(4, kt.task, got.data(), weighted, weighted, &two, weighted, &three), 0);
+    EXPECT_EQ(got, want);
+    for (int64_t k = 0; k < 300; ++k) {
+        const long double lo = std::min(l.a[k], l.b[k]), hi = std::max(l.a[k], l.b[k]);
+        auto len = [&](long double p, long double q) { return std::max(0.0L, std::min(hi, q) - std::max(lo, p)); };
+        EXPECT_NEAR(got[k], (len(-10, 0) + 3 * len(0, 4.5L) + 2 * len(4.5L, 10)) * (l.b[k] < l.a[k] ? -1 : 1), 2e-13);
+    }
+    EXPECT_EQ(l.plain(4, kt.task, got.data(), 0), -1011);
+}
+
+// From 4096 intervals the blocks go to the threading table; the callback
+// buffer beyond the stack can fail to allocate without leaking.
+TEST(IntegrKernels, ThreadedAndAllocationFailures) {
+    KindTask kt(2);
+    const Limits l(kt.task, 5000, 21);
+    double two = 2;
+    for (Df<double>::IntegrCb cb : {weighted, (Df<double>::IntegrCb) nullptr}) {
+        std::vector<double> alone(10000), threaded(10000);
+        ASSERT_EQ(l.entry(kt.task, alone.data(), cb, cb, &two), 0);
+        const int before = FourThreads::calls;
+        ASSERT_EQ(l.entry(kt.task, threaded.data(), cb, cb, &two, nullptr, nullptr, FourThreads::table()), 0);
+        EXPECT_EQ(FourThreads::calls, before + 1);
+        EXPECT_EQ(threaded, alone);
+        EXPECT_EQ(l.entry(kt.task, threaded.data(), nullptr, nullptr, nullptr, failing, nullptr, FourThreads::table()), -7);
+    }
+    KindTask wide(0, 30);
+    Limits m(wide.task, 128, 31);
+    std::vector<double> r(30 * 128);
+    m.a.assign(128, -1);  // every interval has a left part: 128 x 30 results exceed the stack buffer
+    const int32_t live = orvu_serv_test_live_allocations();
+    orvu_serv_test_fail_allocation(1);
+    EXPECT_EQ(m.entry(wide.task, r.data(), weighted, nullptr, nullptr), -1001);
+    orvu_serv_test_fail_allocation(0);
+    EXPECT_EQ(orvu_serv_test_live_allocations(), live);
+    EXPECT_EQ(m.entry(wide.task, r.data(), weighted, nullptr, nullptr), 0);
 }
 
 }  // namespace

@@ -1,19 +1,20 @@
-// Task creation, edits, queries, deletion and the search bin table. Statuses
-// are the documented numbers, not the header's names for them.
+// Task creation, edits, queries and deletion, and the cell search: every method
+// against a plain count of the nodes not greater than each site. Statuses are
+// the documented numbers, not the header's names for them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
-#include "df/task.h"
 #include "df_api.h"
 
 namespace {
 
-template <class T>
-class Task : public ::testing::Test {};
-using Types = ::testing::Types<float, double>;
-TYPED_TEST_SUITE(Task, Types);
+template <class T> struct Task : ::testing::Test {};
+TYPED_TEST_SUITE(Task, DfTypes);
 
 TYPED_TEST(Task, CreationChecksInOrderAndEveryAllocationCanFail) {
     using T = TypeParam;
@@ -27,41 +28,33 @@ TYPED_TEST(Task, CreationChecksInOrderAndEveryAllocationCanFail) {
     };
     for (const Row& r : rows) {
         EXPECT_EQ(Df<T>::NewTask(&t, r.nx, r.x, r.xh, r.ny, r.y, r.yh, 0), r.status);
-        if (r.status == 0) {
-            EXPECT_EQ(orvu_df_kernel_DeleteTask(&t), 0);
-        }
+        EXPECT_EQ(r.status ? 0 : orvu_df_kernel_DeleteTask(&t), 0);
         EXPECT_EQ(t, nullptr);
     }
     EXPECT_EQ(orvu_df_kernel_DeleteTask(&t), -1000);
     const int32_t live = orvu_serv_test_live_allocations();
-    for (int32_t n = 1; n <= 3; ++n) {  // record, pointer array, bin table
+    for (int32_t n = 1; n <= 3; ++n, orvu_df_kernel_DeleteTask(&t)) {  // record, pointer array, bin table
         orvu_serv_test_fail_allocation(n);
         EXPECT_EQ(Df<T>::NewTask(&t, 3, x.data(), 1, 1, y.data(), 0, 0), -1001) << n;
         orvu_serv_test_fail_allocation(0);
         EXPECT_EQ(t == nullptr, n == 1);
-        if (t) orvu_df_kernel_DeleteTask(&t);
     }
     EXPECT_EQ(orvu_serv_test_live_allocations(), live);
 }
 
 TYPED_TEST(Task, PointerEditsAndQueries) {
     using T = TypeParam;
-    std::vector<T> x = {0, 1, 2, 3}, y(8), y2(4), c(24), c2(12);
+    std::vector<T> x = {0, 1, 2, 3}, y(8), y2(4), c(24);
     OrvuDFTaskPtr t = nullptr;
     ASSERT_EQ(Df<T>::NewTask(&t, 4, x.data(), 1, 2, y.data(), 0, 0), 0);
     const T* q = nullptr;
     ASSERT_EQ(Df<T>::QueryIdxPtr(t, 2, 1, &q), 0);
     EXPECT_EQ(q, y.data() + 4);  // rows: function j at y + j*nx
-    EXPECT_EQ(Df<T>::QueryPtr(t, 5, &q), 0);
-    EXPECT_EQ(q, nullptr);  // no coefficients yet
     const int32_t null_status[] = {-1005, -1008, -1013, -1015, -1016, -1019};  // ids 1 .. 6
     for (int64_t id = 1; id <= 6; ++id) EXPECT_EQ(Df<T>::EditPtr(t, id, nullptr), null_status[id - 1]) << id;
     ASSERT_EQ(Df<T>::EditPP(t, 4, 0, 2, nullptr, 0, nullptr, c.data(), 0), 0);
     ASSERT_EQ(Df<T>::QueryIdxPtr(t, 5, 1, &q), 0);
     EXPECT_EQ(q, c.data() + 12);  // stride order*nx - order
-    EXPECT_EQ(Df<T>::EditIdxPtr(t, 5, 1, c2.data()), 0);
-    ASSERT_EQ(Df<T>::QueryIdxPtr(t, 5, 1, &q), 0);
-    EXPECT_EQ(q, c2.data());
     EXPECT_EQ(Df<T>::EditIdxPtr(t, 2, 2, y2.data()), -1020);
     EXPECT_EQ(Df<T>::QueryIdxPtr(t, 2, 2, &q), -1020);
     EXPECT_EQ(Df<T>::EditIdxPtr(t, 3, 0, y2.data()), -1019);
@@ -73,16 +66,13 @@ TYPED_TEST(Task, PointerEditsAndQueries) {
     EXPECT_EQ(Df<T>::EditIdxPtr(t, 2, 0, y2.data()), -1009);
     EXPECT_EQ(Df<T>::QueryIdxPtr(t, 2, 0, &q), -1009);
     // EditPPSpline1D checks in order; fields stored before a failing check stay.
-    EXPECT_EQ(Df<T>::EditPP(t, -1, 0, 0, nullptr, 0, nullptr, nullptr, 0), -1010);
-    EXPECT_EQ(Df<T>::EditPP(t, 3, -1, 0, nullptr, 0, nullptr, nullptr, 0), -1011);
-    EXPECT_EQ(Df<T>::EditPP(t, 3, 0, 12, nullptr, 0, nullptr, nullptr, 0), -1015);
-    int32_t v32 = 0;  // int_flags 0: a 32-bit answer
+    struct PP { int64_t order, type, bc_type, ic_type; const T* ic; int32_t status; };
+    for (const PP& e : {PP{-1, 0, 0, 0, nullptr, -1010}, PP{3, -1, 0, 0, nullptr, -1011}, PP{3, 0, 12, 0, nullptr, -1015},
+                        PP{3, 0, 1, 4, nullptr, -1013}, PP{3, 0, 1, 0, x.data(), -1012}})
+        EXPECT_EQ(Df<T>::EditPP(t, e.order, e.type, e.bc_type, nullptr, e.ic_type, e.ic, nullptr, 0), e.status);
+    int32_t v32 = 0;  // int_flags 0: a 32-bit answer; the order stored before the failing bc check
     ASSERT_EQ(orvu_df_kernel_iQueryVal(t, 18, &v32), 0);
     EXPECT_EQ(v32, 3);
-    EXPECT_EQ(Df<T>::EditPP(t, 3, 0, 1, nullptr, 4, nullptr, nullptr, 0), -1013);
-    EXPECT_EQ(Df<T>::EditPP(t, 3, 0, 1, nullptr, 0, x.data(), nullptr, 0), -1012);
-    orvu_serv_test_fail_allocation(1);
-    EXPECT_EQ(Df<T>::EditPP(t, 4, 0, 2, nullptr, 0, nullptr, c.data(), 0), -1001);
     orvu_serv_test_fail_allocation(1);
     EXPECT_EQ(Df<T>::EditPtr(t, 2, y.data()), -1001);
     orvu_serv_test_fail_allocation(0);
@@ -113,38 +103,76 @@ TEST(TaskValues, EditChecksAndQueryWidths) {
     orvu_df_kernel_DeleteTask(&t);
 }
 
-// The bin table against its construction rule written out plainly. The
-// hybrid search corrects whatever a table says, so a wrong table would only
-// be slow: the test reads the task's own table.
-TEST(BinTable, FollowsTheRule) {
-    for (int64_t nx : {int64_t(2), int64_t(40), int64_t(700), int64_t(20000)}) {
-        std::vector<double> x(nx);
-        for (int64_t i = 0; i < nx; ++i) x[i] = i * i * 0.001 + i;  // denser on the left
-        OrvuDFTaskPtr t = nullptr;
-        ASSERT_EQ(orvu_df_kernel_dNewTask1D(&t, nx, x.data(), 1, 0, nullptr, 0, 0), 0);
-        const int64_t m = nx == 40 ? 16 : nx == 20000 ? 1024 : std::min<int64_t>(std::max<int64_t>(nx / 16, 16), 1024);
-        std::vector<uint32_t> ref(2 * m, 0xFFFFFFFFu);
-        const double inv = 1 / ((x[nx - 1] - x[0]) / m);
-        ref[0] = 0;
-        for (int64_t i = 1; i < nx; ++i) {
-            const int64_t b = static_cast<int64_t>((x[i] - x[0]) * inv);
-            if (b == 0) continue;
-            if (b - 1 < m && ref[2 * (b - 1) + 1] == 0xFFFFFFFFu) ref[2 * (b - 1) + 1] = i;
-            if (b + 1 < m) ref[2 * (b + 1)] = i;
-        }
-        ref[2 * m - 1] = nx - 1;
-        for (int64_t k = 1; k < m; ++k) if (ref[2 * k] == 0xFFFFFFFFu) ref[2 * k] = ref[2 * k - 2];
-        for (int64_t k = m - 2; k >= 0; --k) if (ref[2 * k + 1] == 0xFFFFFFFFu) ref[2 * k + 1] = ref[2 * k + 3];
-        ASSERT_EQ(t->bin_count, m);
-        EXPECT_EQ(t->inv_bin_width.d, inv);
-        EXPECT_EQ(std::vector<uint32_t>(t->bin_table, t->bin_table + 2 * m), ref) << nx;
-        orvu_df_kernel_DeleteTask(&t);
+// Estimates one cell off for half of the sites; the library refines them.
+template <class T>
+int32_t user_cb(int64_t* n, const T* site, int64_t* cell, int32_t* flag, void* p) {
+    for (int64_t k = 0; k < *n; ++k) {
+        cell[k] = reference_cell(*static_cast<const std::vector<T>*>(p), site[k]) + k % 2;
+        flag[k] = k % 2 ? 0 : 1;
     }
-    OrvuDFTaskPtr t = nullptr;  // uniform: a table block, no contents
-    const double ends[2] = {0, 1};
-    ASSERT_EQ(orvu_df_kernel_dNewTask1D(&t, 50, ends, 4, 0, nullptr, 0, 0), 0);
-    EXPECT_EQ(t->bin_count, 0);
-    orvu_df_kernel_DeleteTask(&t);
+    return 7;
+}
+template <class T>
+int32_t failing_cb(int64_t*, const T*, int64_t*, int32_t*, void*) { return -55; }
+
+struct Config { const char* name; int64_t x_hint, site_hint; double data_hint1, data_hint4; bool callback; };
+constexpr Config kConfigs[] = {  // data_hint1 < 0: no data hint
+    {"hybrid", 1, 0, -1, 0, false}, {"hybrid by hint", 0, 0, 0.0, 0, false}, {"peak", 1, 0, 1.0, 7, false},
+    {"peak at nx", 1, 0, 1.0, 40, false}, {"sorted", 1, 64, -1, 0, false}, {"quasi-uniform", 2, 0, -1, 0, false},
+    {"user", 1, 0, -1, 0, true},
+};
+
+TYPED_TEST(Task, SearchByEveryMethodFindsLeftClosedCells) {
+    using T = TypeParam;
+    const int64_t nx = 40;
+    std::vector<T> x;
+    for (int64_t i = 0; i < nx; ++i) x.push_back(static_cast<T>(i + 0.4 * std::sin(i * 1.3) * (i % 5 != 0)));
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> u(-3, nx + 3);
+    for (int64_t nsite : {int64_t(20), int64_t(5000)}) {
+        std::vector<T> sites;
+        for (int64_t k = 0; k < nsite; ++k) sites.push_back(k < nx ? x[k] : static_cast<T>(u(gen)));
+        for (const Config& cf : kConfigs) {
+            SCOPED_TRACE(testing::Message() << cf.name << " nsite " << nsite);
+            std::vector<T> s = sites;
+            if (cf.site_hint == 64) std::sort(s.begin(), s.end());
+            OrvuDFTaskPtr task = nullptr;
+            ASSERT_EQ(Df<T>::NewTask(&task, nx, x.data(), cf.x_hint, 0, nullptr, 0, 0), 0);
+            T dh[5] = {0, static_cast<T>(cf.data_hint1), 0, 0, static_cast<T>(cf.data_hint4)};
+            std::vector<int32_t> cell(nsite, -1);
+            EXPECT_EQ(Df<T>::Search(task, 0, nsite, s.data(), cf.site_hint, cf.data_hint1 < 0 ? nullptr : dh,
+                                    cell.data(), cf.callback ? user_cb<T> : nullptr, &x, orvu_serv_threading_table()),
+                      cf.callback ? 7 : 0);
+            int bad = 0;
+            for (int64_t k = 0; k < nsite; ++k) bad += cell[k] != reference_cell(x, s[k]);
+            EXPECT_EQ(bad, 0);
+            orvu_df_kernel_DeleteTask(&task);
+        }
+    }
+}
+
+TYPED_TEST(Task, SearchOnUniformPartitionAndSitesAndRefusals) {
+    using T = TypeParam;
+    const T ends[2] = {0, 16}, site_ends[2] = {-2, 18};  // 17 nodes step 1; 41 sites step 0.5
+    OrvuDFTaskPtr task = nullptr;
+    ASSERT_EQ(Df<T>::NewTask(&task, 17, ends, 4, 0, nullptr, 0, 0), 0);
+    std::vector<int32_t> cell(5000);
+    auto search = [&](int64_t n, const T* s, int64_t sh, const T* dh = nullptr, typename Df<T>::SearchCb cb = nullptr) {
+        return Df<T>::Search(task, 0, n, s, sh, dh, cell.data(), cb, nullptr, nullptr);
+    };
+    ASSERT_EQ(search(41, site_ends, 4), 0);
+    for (int k = 0; k < 41; ++k) EXPECT_EQ(cell[k], std::clamp(int(std::floor(-2 + 0.5 * k)) + 1, 0, 17)) << k;
+    orvu_serv_test_fail_allocation(1);  // uniform sites beyond the stack buffer are expanded into a block
+    EXPECT_EQ(search(5000, ends, 4), -1001);
+    orvu_serv_test_fail_allocation(0);
+    orvu_df_kernel_DeleteTask(&task);
+    ASSERT_EQ(Df<T>::NewTask(&task, 2, ends, 1, 0, nullptr, 0, 0), 0);  // data hints matter off uniform grids
+    const T nan = std::numeric_limits<T>::quiet_NaN();
+    const T hints[][5] = {{0, 2, 0, 0, 0}, {0, 1, 0, 0, 18}, {0, 1, 0, 0, nan}};  // method 2; peak beyond nx; NaN
+    for (const T* dh : hints) EXPECT_EQ(search(3, site_ends, 0, dh), -1026);
+    EXPECT_EQ(search(3, site_ends, 0, nullptr, failing_cb<T>), -55);
+    orvu_df_kernel_DeleteTask(&task);
+    EXPECT_EQ(search(3, site_ends, 0), -1000);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// Accuracy of kernel results against exact values computed with MPFR at 256
-// bits, far beyond what any kernel reaches: the error of a result in units in
-// the last place of its type, and as correct bits of the relative error.
+// Accuracy of kernel results against exact values from MPFR at 256 bits, far
+// beyond any kernel: in ulps of the result type and in correct bits.
 #pragma once
 
 #include <mpfr.h>

@@ -1,6 +1,5 @@
-// libFuzzer target: the bounded memory loader over arbitrary bytes. Every
-// accepted stream is drawn from, saved again and deleted; the sanitizers
-// report any access outside the input or a leak.
+// libFuzzer target: the bounded memory loader over arbitrary bytes. Accepted
+// streams are drawn from, saved and deleted under the sanitizers.
 #include <cstdint>
 #include <vector>
 

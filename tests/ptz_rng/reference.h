@@ -40,9 +40,7 @@ struct Mcg59 {
 
 // Parameters from the library's tables (whose rows the table tests check).
 struct Wh {
-    struct Word {
-        uint32_t x[4];
-    };
+    struct Word { uint32_t x[4]; };
     uint64_t x[4], a[4], m[4];
     Wh(int set, const Seed& s) {
         for (int k = 0; k < 4; ++k) {

@@ -1,6 +1,5 @@
 // Shared helpers of the order-statistics tests: both precisions behind one
-// traits type, a task that deletes itself, generated data with many ties, a
-// plain reference quantile and an allocation-failure sweep.
+// traits type, a self-deleting task, tied data, a plain reference quantile.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,12 +30,14 @@ template <class T> struct Api;
         static constexpr auto stream = _ptz##t##SSStreamQuantiles;                                         \
         static constexpr auto select = __ptz##t##QSortSelect;                                              \
         static constexpr auto sort_step = __ptz##t##QSortStep;                                             \
-        static constexpr auto map_sort = _v##t##SSQuickMapSort;                                            \
         static constexpr double tol = sizeof(T) == 8 ? 1e-13 : 1.2e-7;                                     \
     };
 ORDTEST_API(double, d)
 ORDTEST_API(float, s)
-#undef ORDTEST_API
+
+template <class T> struct OrderTest : ::testing::Test {};
+using Precisions = ::testing::Types<double, float>;
+TYPED_TEST_SUITE(OrderTest, Precisions);
 
 // A task over caller-owned p, n, storage, x and weights; deleted with the test.
 template <class T>
