@@ -17,14 +17,22 @@ namespace {
 template <class T> struct Api;
 #define ORVU_TEST_API(p, T)                                                                                      \
     template <> struct Api<T> {                                                                                  \
-        static constexpr auto gemm = orvu_blas_##p##gemm, xgemm = orvu_blas_x##p##gemm;                          \
-        static constexpr auto syrk = orvu_blas_##p##syrk, xsyrk = orvu_blas_x##p##syrk;                          \
-        static constexpr auto syr = orvu_blas_##p##syr, xsyr = orvu_blas_x##p##syr;                              \
-        static constexpr auto gemv = orvu_blas_##p##gemv, xsymm = orvu_blas_x##p##symm;                          \
-        static constexpr auto trmm = orvu_blas_##p##trmm, kextrmm = orvu_blas4kex_##p##trmm;                     \
-        static constexpr auto xtrmm = orvu_blas_x##p##trmm_4kex, ptrmm = orvu_blas4kex_##p##ptrmm;               \
-        static constexpr auto potrf = orvu_lapack_##p##potrf, potri = orvu_lapack_##p##potri;                    \
-        static constexpr auto trtri = orvu_lapack_##p##trtri, syev = orvu_lapack_##p##syev;                      \
+        static constexpr auto gemm = orvu_blas_##p##gemm;                                                        \
+        static constexpr auto xgemm = orvu_blas_x##p##gemm;                                                      \
+        static constexpr auto syrk = orvu_blas_##p##syrk;                                                        \
+        static constexpr auto xsyrk = orvu_blas_x##p##syrk;                                                      \
+        static constexpr auto syr = orvu_blas_##p##syr;                                                          \
+        static constexpr auto xsyr = orvu_blas_x##p##syr;                                                        \
+        static constexpr auto gemv = orvu_blas_##p##gemv;                                                        \
+        static constexpr auto xsymm = orvu_blas_x##p##symm;                                                      \
+        static constexpr auto trmm = orvu_blas_##p##trmm;                                                        \
+        static constexpr auto kextrmm = orvu_blas4kex_##p##trmm;                                                 \
+        static constexpr auto xtrmm = orvu_blas_x##p##trmm_4kex;                                                 \
+        static constexpr auto ptrmm = orvu_blas4kex_##p##ptrmm;                                                  \
+        static constexpr auto potrf = orvu_lapack_##p##potrf;                                                    \
+        static constexpr auto potri = orvu_lapack_##p##potri;                                                    \
+        static constexpr auto trtri = orvu_lapack_##p##trtri;                                                    \
+        static constexpr auto syev = orvu_lapack_##p##syev;                                                      \
         static constexpr auto spevd = orvu_lapack_##p##spevd;                                                    \
         static constexpr double tol = sizeof(T) == 4 ? 2e-5 : 1e-13;                                             \
     };

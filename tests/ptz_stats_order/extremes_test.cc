@@ -57,7 +57,7 @@ TYPED_TEST(OrderTest, AbsoluteDeviationsMatchPlainLoops) {
         task.t->medianAbsDev = md.data(), task.t->meanAbsDev = mnd.data();
         const uint32_t both = uint32_t((ORVU_SS_MDAD | ORVU_SS_MNAD) >> 32);
         ASSERT_EQ(Api<T>::mad(task.t, 0, both, ORVU_SS_METHOD_FAST, 0, nullptr), 0);
-        auto mean_dev = [n](const std::vector<T>& col, long double centre) {
+        auto mean_dev = [&](const std::vector<T>& col, long double centre) {
             long double s = 0;
             for (T v : col) s += std::fabs(v - centre);
             return double(s / n);
