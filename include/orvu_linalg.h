@@ -14,6 +14,9 @@
  *                               threads: safe to call from inside per-thread
  *                               work. Invalid arguments leave the outputs
  *                               untouched; beta = 0 does not read C.
+ *                               Their packing space comes from the C heap,
+ *                               not the service layer; like the system BLAS,
+ *                               they end the process when it cannot be had.
  * orvu_blas4kex_[sd]ptrmm       triangular product with a packed factor.
  * [sd]dt*b_4dfl                 tridiagonal LU without pivoting.
  */
