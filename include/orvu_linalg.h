@@ -9,9 +9,9 @@
  * precision: s = float, d = double.
  *
  * orvu_blas_* / orvu_lapack_*   forward to the system BLAS/LAPACK.
- * orvu_blas_x*                  single-threaded products of this object (blocked
- *                               kernels; trmm_4kex: plain loops), never start
- *                               threads: safe to call from inside per-thread
+ * orvu_blas_x*                  single-threaded products of this object (Eigen's
+ *                               blocked kernels), never start threads: safe
+ *                               to call from inside per-thread
  *                               work. Invalid arguments leave the outputs
  *                               untouched; beta = 0 does not read C.
  *                               Their packing space comes from the C heap,

@@ -1,6 +1,6 @@
 // BLAS routines forwarded to the system BLAS (OpenBLAS), which may use its
 // own threads. The x-prefixed single-threaded variants are in
-// own_products.cc (Eigen) and triangular_product.cc.
+// own_products.cc (Eigen).
 //
 // The system routines follow the Fortran convention. Every option character
 // is followed by a hidden length argument at the end of the list; the C

@@ -167,8 +167,43 @@ void symm(int left, int up, int32_t m, int32_t n, T alpha, const T* a, int32_t l
     else C.noalias() += alpha * (B * A.template selfadjointView<::Eigen::Lower>());
 }
 
-inline constexpr Products kProducts = {{gemm<double>, syrk<double>, syr<double>, symm<double>},
-                                       {gemm<float>, syrk<float>, syr<float>, symm<float>}};
+// B := alpha op(A) B (left) or alpha B op(A), A triangular (Mode: its
+// stored triangle, with UnitDiag when the diagonal is taken as ones and not
+// read). The product goes through a temporary because B is both operand and
+// result.
+template <unsigned Mode, class TA, class T>
+void triangular_into(int left, const TA& A, MapM<T>& B, T alpha) {
+    Mat<T> t;
+    if (left) t.noalias() = A.template triangularView<Mode>() * B;
+    else t.noalias() = B * A.template triangularView<Mode>();
+    B = alpha * t;
+}
+
+template <unsigned Mode, class TA, class T>
+void triangular_diag(int unit, int left, const TA& A, MapM<T>& B, T alpha) {
+    if (unit) triangular_into<Mode | ::Eigen::UnitDiag>(left, A, B, alpha);
+    else triangular_into<Mode>(left, A, B, alpha);
+}
+
+template <class T>
+void trmm(int left, int up, int trans, int unit, int32_t m, int32_t n, T alpha, const T* a, int32_t lda, T* b,
+          int32_t ldb) {
+    MapM<T> B = map(b, m, n, ldb);
+    if (alpha == T(0)) {
+        B.setZero();
+        return;
+    }
+    const int32_t na = left ? m : n;
+    const MapCM<T> A = cmap(a, na, na, lda);
+    // op(A) = A^T keeps A's stored triangle as the opposite one of A^T.
+    if (!trans && up) triangular_diag<::Eigen::Upper>(unit, left, A, B, alpha);
+    else if (!trans) triangular_diag<::Eigen::Lower>(unit, left, A, B, alpha);
+    else if (up) triangular_diag<::Eigen::Lower>(unit, left, A.transpose(), B, alpha);
+    else triangular_diag<::Eigen::Upper>(unit, left, A.transpose(), B, alpha);
+}
+
+inline constexpr Products kProducts = {{gemm<double>, syrk<double>, syr<double>, symm<double>, trmm<double>},
+                                       {gemm<float>, syrk<float>, syr<float>, symm<float>, trmm<float>}};
 
 }  // namespace orvu::platform::ORVU_PRODUCTS_NS
 

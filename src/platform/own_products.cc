@@ -1,4 +1,4 @@
-// The single-threaded products orvu_blas_x[sd]{gemm,syrk,syr,symm}: argument
+// The single-threaded products orvu_blas_x[sd]{gemm,syrk,syr,symm,trmm_4kex}: argument
 // checks, then Eigen's blocked kernels (eigen_products.h) in the build for
 // the processor: AVX2 with FMA when it has them, the baseline otherwise.
 // They start no threads and touch no process-wide setting, so per-thread work
@@ -78,6 +78,17 @@ void symm(const char* side, const char* uplo, int32_t m, int32_t n, T alpha, con
     of<T>().symm(left, up, m, n, alpha, a, lda, b, ldb, beta, c, ldc);
 }
 
+template <class T>
+void trmm(const char* side, const char* uplo, const char* transa, const char* diag, int32_t m, int32_t n, T alpha,
+          const T* a, int32_t lda, T* b, int32_t ldb) {
+    const int left = option(side, 'L', 'R'), up = option(uplo, 'U', 'L'), tr = trans_option(transa),
+              unit = option(diag, 'U', 'N');
+    if (left < 0 || up < 0 || tr < 0 || unit < 0 || m < 0 || n < 0) return;
+    if (lda < at_least_one(left ? m : n) || ldb < at_least_one(m)) return;
+    if (m == 0 || n == 0) return;
+    of<T>().trmm(left, up, tr, unit, m, n, alpha, a, lda, b, ldb);
+}
+
 }  // namespace
 }  // namespace orvu::platform
 
@@ -104,6 +115,11 @@ extern "C" {
                               const T* alpha, const T* a, const int32_t* lda, const T* b, const int32_t* ldb,    \
                               const T* beta, T* c, const int32_t* ldc) {                                         \
         symm(side, uplo, *m, *n, *alpha, a, *lda, b, *ldb, *beta, c, *ldc);                                      \
+    }                                                                                                            \
+    void orvu_blas_x##p##trmm_4kex(const char* side, const char* uplo, const char* transa, const char* diag,     \
+                                   const int32_t* m, const int32_t* n, const T* alpha, const T* a,               \
+                                   const int32_t* lda, T* b, const int32_t* ldb) {                               \
+        trmm(side, uplo, transa, diag, *m, *n, *alpha, a, *lda, b, *ldb);                                        \
     }
 ORVU_OWN_PRODUCTS(s, float)
 ORVU_OWN_PRODUCTS(d, double)

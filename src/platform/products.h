@@ -15,6 +15,8 @@ struct ProductsOf {
     void (*syr)(int up, int32_t n, T alpha, const T* x, int32_t incx, T* a, int32_t lda);
     void (*symm)(int left, int up, int32_t m, int32_t n, T alpha, const T* a, int32_t lda, const T* b, int32_t ldb,
                  T beta, T* c, int32_t ldc);
+    void (*trmm)(int left, int up, int trans, int unit, int32_t m, int32_t n, T alpha, const T* a, int32_t lda,
+                 T* b, int32_t ldb);
 };
 
 struct Products {

@@ -1,8 +1,8 @@
-// Triangular matrix products B := alpha*op(A)*B or alpha*B*op(A), written
-// once over an accessor of A's stored triangle and used for a full matrix
-// (orvu_blas_x[sd]trmm_4kex, single-threaded) and for packed storage
-// (orvu_blas4kex_[sd]ptrmm). Every side/uplo/transa/diag combination works.
-// Invalid arguments leave B untouched.
+// Triangular matrix products B := alpha*op(A)*B or alpha*B*op(A) with A in
+// packed storage (orvu_blas4kex_[sd]ptrmm), which no blocked library takes;
+// the full-storage single-threaded form is in own_products.cc. Every
+// side/uplo/transa/diag combination works. Invalid arguments leave B
+// untouched.
 //
 // The product is formed in place without scratch memory: each new element
 // of B needs only elements of B that have not been overwritten yet, which
@@ -16,14 +16,6 @@ using orvu::platform::at;
 using orvu::platform::at_least_one;
 using orvu::platform::option;
 using orvu::platform::trans_option;
-
-// A in column-major storage with leading dimension ld.
-template <class T>
-struct FullTriangle {
-    const T* a;
-    int32_t ld;
-    T operator()(int32_t r, int32_t c) const { return a[at(r, c, ld)]; }
-};
 
 // A packed column by column: upper, (r, c) with r <= c at r + c(c+1)/2;
 // lower, (r, c) with r >= c at r + c(2n-c-1)/2, n the order of A.
@@ -98,15 +90,6 @@ bool read_shape(const char* side, const char* uplo, const char* transa, const ch
 }
 
 template <class T>
-void full_trmm(const char* side, const char* uplo, const char* transa, const char* diag, int32_t m, int32_t n,
-               T alpha, const T* a, int32_t lda, T* b, int32_t ldb) {
-    Shape s;
-    if (!read_shape(side, uplo, transa, diag, m, n, ldb, &s)) return;
-    if (lda < at_least_one(s.left ? m : n)) return;
-    trmm(s, m, n, alpha, FullTriangle<T>{a, lda}, b, ldb);
-}
-
-template <class T>
 void packed_trmm(const char* side, const char* uplo, const char* transa, const char* diag, int32_t m, int32_t n,
                  T alpha, const T* ap, T* b, int32_t ldb) {
     Shape s;
@@ -119,11 +102,6 @@ void packed_trmm(const char* side, const char* uplo, const char* transa, const c
 extern "C" {
 
 #define ORVU_TRIANGULAR_PRODUCTS(p, T)                                                                           \
-    void orvu_blas_x##p##trmm_4kex(const char* side, const char* uplo, const char* transa, const char* diag,     \
-                                   const int32_t* m, const int32_t* n, const T* alpha, const T* a,               \
-                                   const int32_t* lda, T* b, const int32_t* ldb) {                               \
-        full_trmm(side, uplo, transa, diag, *m, *n, *alpha, a, *lda, b, *ldb);                                   \
-    }                                                                                                            \
     void orvu_blas4kex_##p##ptrmm(const char* side, const char* uplo, const char* transa, const char* diag,      \
                                   const int32_t* m, const int32_t* n, const T* alpha, const T* ap, T* b,         \
                                   const int32_t* ldb) {                                                          \
