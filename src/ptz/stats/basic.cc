@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "orvu_linalg.h"
+#include "ptz/stats/block_size.h"
 #include "ptz/stats/basic_io.h"
 
 namespace orvu::ss {
@@ -156,10 +157,11 @@ int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable
     // writes never share a cache line with another thread's reads.
     const int64_t per = (Partial::doubles(p, pl.cp, kBlock) + 15) / 16 * 16;
     const int64_t list = (p + 15) / 16 * 16;
-    const uint64_t bytes = sizeof(int64_t) * uint64_t(list) +
-                           (sizeof(double) * uint64_t(per) + sizeof(Partial)) * uint64_t(threads + 1);
-    if (bytes > UINT32_MAX) return kNoMemory;
-    void* block = orvu_serv_allocate(static_cast<uint32_t>(bytes), 128);
+    void* block = BlockSize{}
+                      .add(sizeof(int64_t), list)
+                      .add(sizeof(double), per, threads + 1)
+                      .add(sizeof(Partial), threads + 1)
+                      .allocate();
     if (!block) return kNoMemory;
     int64_t* comp = static_cast<int64_t*>(block);
     const int64_t q = processed_components(t, p, comp);
