@@ -182,6 +182,51 @@ template <class T> X1<T> bits_sub(X1<T> a, X1<T> b) { return {from_bits<T>(bits_
 template <class T> M1 bits_gt(X1<T> a, X1<T> b) {
     return {static_cast<IntOf<T>>(bits_of(a.v)) > static_cast<IntOf<T>>(bits_of(b.v))};
 }
+inline F32x4 bits_add(F32x4 a, F32x4 b) {
+    return {_mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(a.v), _mm_castps_si128(b.v)))};
+}
+inline F64x2 bits_add(F64x2 a, F64x2 b) {
+    return {_mm_castsi128_pd(_mm_add_epi64(_mm_castpd_si128(a.v), _mm_castpd_si128(b.v)))};
+}
+template <class T> X1<T> bits_add(X1<T> a, X1<T> b) { return {from_bits<T>(bits_of(a.v) + bits_of(b.v))}; }
+
+// Shifts of the lane patterns by a constant: logical left and right, and
+// (float lanes only: SSE has no 64-bit arithmetic shift) arithmetic right.
+template <int N> F32x4 bits_shl(F32x4 a) { return {_mm_castsi128_ps(_mm_slli_epi32(_mm_castps_si128(a.v), N))}; }
+template <int N> F64x2 bits_shl(F64x2 a) { return {_mm_castsi128_pd(_mm_slli_epi64(_mm_castpd_si128(a.v), N))}; }
+template <int N, class T> X1<T> bits_shl(X1<T> a) { return {from_bits<T>(bits_of(a.v) << N)}; }
+template <int N> F32x4 bits_shr(F32x4 a) { return {_mm_castsi128_ps(_mm_srli_epi32(_mm_castps_si128(a.v), N))}; }
+template <int N> F64x2 bits_shr(F64x2 a) { return {_mm_castsi128_pd(_mm_srli_epi64(_mm_castpd_si128(a.v), N))}; }
+template <int N, class T> X1<T> bits_shr(X1<T> a) { return {from_bits<T>(bits_of(a.v) >> N)}; }
+template <int N> F32x4 bits_sra(F32x4 a) { return {_mm_castsi128_ps(_mm_srai_epi32(_mm_castps_si128(a.v), N))}; }
+template <int N> X1<float> bits_sra(X1<float> a) {
+    return {from_bits<float>(static_cast<uint32_t>(static_cast<int32_t>(bits_of(a.v)) >> N))};
+}
+
+// The lane pattern read as a signed integer and converted to the element
+// type; double lanes convert their low 32 bits (exponents, table indices).
+inline F32x4 int_to_float(F32x4 a) { return {_mm_cvtepi32_ps(_mm_castps_si128(a.v))}; }
+inline X1<float> int_to_float(X1<float> a) { return {static_cast<float>(static_cast<int32_t>(bits_of(a.v)))}; }
+inline F64x2 int_to_float(F64x2 a) {
+    return {_mm_cvtepi32_pd(_mm_shuffle_epi32(_mm_castpd_si128(a.v), _MM_SHUFFLE(3, 1, 2, 0)))};
+}
+inline X1<double> int_to_float(X1<double> a) {
+    return {static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(bits_of(a.v))))};
+}
+
+// Table lookup: lane i gets base[k], k the low 32 bits of lane i's pattern
+// read as an unsigned index (SSE has no gather: the indices go through memory).
+inline F32x4 gather(const float* base, F32x4 idx) {
+    alignas(16) uint32_t k[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_castps_si128(idx.v));
+    return {_mm_setr_ps(base[k[0]], base[k[1]], base[k[2]], base[k[3]])};
+}
+inline F64x2 gather(const double* base, F64x2 idx) {
+    alignas(16) uint32_t k[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_castpd_si128(idx.v));
+    return {_mm_setr_pd(base[k[0]], base[k[2]])};
+}
+template <class T> X1<T> gather(const T* base, X1<T> idx) { return {base[static_cast<uint32_t>(bits_of(idx.v))]}; }
 // A vector whose every lane holds the bit pattern u.
 template <class V> V splat_bits(UintOf<typename V::elem> u) { return V::splat(from_bits<typename V::elem>(u)); }
 

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "kex/kernels/skeleton.h"
+#include "kex/kernels/tags.h"
