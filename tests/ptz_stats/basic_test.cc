@@ -23,11 +23,12 @@ std::vector<double> weights_for(int64_t n) {
 // reference's. Single-precision tasks accumulate in double: one call gives
 // the exact results rounded (4 ulp), portions round the state between calls
 // (which at large offsets costs the mean its low digits: not tested); given
-// means rounded to float move the centre by up to 1 + mean/sd ulp.
+// means rounded to float move the centre by up to 1 + mean/sd ulp. 30000
+// observations on one thread cross several blocks of the cross-product.
 template <class T>
-void accuracy_cases(double ratio, const OrvuThreadingTable* thr) {
-    const auto v = gaussian_data(3000, 3, ratio, 42);
-    const auto w = weights_for(3000);
+void accuracy_cases(double ratio, const OrvuThreadingTable* thr, int64_t n = 3000) {
+    const auto v = gaussian_data(n, 3, ratio, 42);
+    const auto w = weights_for(n);
     for (int method : {ORVU_SS_METHOD_1PASS, ORVU_SS_METHOD_FAST, ORVU_SS_METHOD_2PASS})
         for (int cw = 0; cw < 4; ++cw) {   // columns, weights
             const Ref r = reference<T>(v, cw & 2 ? &w : nullptr);
@@ -56,6 +57,7 @@ TEST(BasicAccuracy, WithinBoundForLargeMeansInOneCallOrPortions) {
         accuracy_cases<double>(ratio, &kSevenThreads);
         accuracy_cases<float>(ratio, &kSevenThreads);
     }
+    accuracy_cases<double>(1e4, &kSerial, 30000);
 }
 
 // A continuing call rebuilds lower-order sums from whatever holds them: here

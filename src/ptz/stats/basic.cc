@@ -33,11 +33,11 @@ template <class T, bool Cols>
 void blocks_through_blas(const PassContext<T>& ctx, const KernelArgs<T>& a, Partial& s) {
     const int64_t q = a.q;
     Partial b;   // the block; its products go straight into s.cp
-    b.bind(s.work + 2 * q + kBlock * q, q, false);
+    b.bind(s.work + 2 * q + a.block * q, q, false);
     const double* centre = ctx.pass == kPass2p ? s.mean : b.work + q;
     const double* e1 = b.work;   // fast: m_b - K
-    for (int64_t i0 = a.i0; i0 < a.i1; i0 += kBlock) {
-        const BlockBuf<Cols> buf{s.work + 2 * q, q, a.i1 - i0 < kBlock ? a.i1 - i0 : kBlock};
+    for (int64_t i0 = a.i0; i0 < a.i1; i0 += a.block) {
+        const BlockBuf<Cols> buf{s.work + 2 * q, q, a.i1 - i0 < a.block ? a.i1 - i0 : a.block};
         KernelArgs<T> ab = a;
         ab.i0 = i0;
         ab.i1 = i0 + buf.nb;
@@ -155,7 +155,8 @@ int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable
     // their views.
     // Each partial starts on its own 128-byte line, so that one thread's
     // writes never share a cache line with another thread's reads.
-    const int64_t per = (Partial::doubles(p, pl.cp, kBlock) + 15) / 16 * 16;
+    const int64_t block_obs = block_rows(p);
+    const int64_t per = (Partial::doubles(p, pl.cp, block_obs) + 15) / 16 * 16;
     const int64_t list = (p + 15) / 16 * 16;
     void* block = BlockSize{}
                       .add(sizeof(int64_t), list)
@@ -193,16 +194,19 @@ int32_t basic(SSTask* t, uint64_t mask, int32_t method, const OrvuThreadingTable
             const bool cols = d.columns;
             const KernelTables<T>& kt = kernel_tables<T>();
             const bool w = t->weights != nullptr;
+            // With the cross-product and the mean alone, the fast method has
+            // no power sums to keep: its blocks are the one-pass blocks.
+            const Pass pass = pl.pass == kPassFast && pl.cp && pl.level == 0 ? kPass1p : pl.pass;
             BasicKernel<T> kernel =
-                pl.pass == kPass1p ? kt.one_pass[(cols ? 16 : 0) + (w ? 8 : 0) + 2 * pl.level + (pl.cp ? 1 : 0)]
-                : pl.pass == kPassFast ? kt.fast[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level]
-                                       : kt.second_pass[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level];
+                pass == kPass1p ? kt.one_pass[(cols ? 16 : 0) + (w ? 8 : 0) + 2 * pl.level + (pl.cp ? 1 : 0)]
+                : pass == kPassFast ? kt.fast[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level]
+                                    : kt.second_pass[(cols ? 8 : 0) + (w ? 4 : 0) + pl.level];
             // A continuing fast computation centres its power sums on the
             // running mean.
             const double* shift = continuing && pl.pass == kPassFast ? old.mean : nullptr;
             PassContext<T> ctx{
-                {static_cast<const T*>(t->x), static_cast<const T*>(t->weights), d.ld, 0, 0, comp, q, shift},
-                d.n, kernel, pl.pass, pl.cp, &cols, pv};
+                {static_cast<const T*>(t->x), static_cast<const T*>(t->weights), d.ld, 0, 0, comp, q, shift, block_obs},
+                d.n, kernel, pass, pl.cp, &cols, pv};
             if (threads > 1) thr->parallel_team(threads, &ctx, threader_of<T>());
             else basic_threader<T>(0, 1, &ctx);
             // Pairwise merge: partial k absorbs k + step, in order of the blocks.

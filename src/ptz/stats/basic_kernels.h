@@ -6,38 +6,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
-#include "orvu_linalg.h"
-#include "ptz/stats/basic_state.h"
+#include "ptz/stats/cp_blocks.h"
+#include "ptz/stats/kernel_args.h"
 
 namespace orvu::ss {
-
-template <class T>
-struct KernelArgs {
-    const T* x;
-    const T* w;             // null: all weights 1
-    int64_t ld;             // n for rows, p for columns
-    int64_t i0, i1;         // observation block
-    const int64_t* comp;    // processed components
-    int64_t q;
-    const double* shift;    // fast method: the centre of the power sums (null: the block's first observation)
-};
-
-// Observations per block of the cross-product's rank-k updates.
-constexpr int64_t kBlock = 256;
-
-template <class T>
-using BasicKernel = void (*)(const KernelArgs<T>&, Partial&);
-
-template <bool Cols, class T>
-inline double elem(const KernelArgs<T>& a, int64_t i, int64_t c) {
-    return Cols ? static_cast<double>(a.x[i * a.ld + a.comp[c]]) : static_cast<double>(a.x[a.comp[c] * a.ld + i]);
-}
-template <bool Weighted, class T>
-inline double weight(const KernelArgs<T>& a, int64_t i) {
-    if constexpr (Weighted) return static_cast<double>(a.w[i]);
-    return 1.0;
-}
 
 // One-pass update, levels 0..3 = R1, R1 C2, R12 C2, R1234 C234. For an
 // observation of weight w after total weight W (r = 1/(W + w), f = W r,
@@ -48,7 +22,7 @@ inline double weight(const KernelArgs<T>& a, int64_t i) {
 // (the merge of the state with a one-point state; for w = 1 these are the
 // classic one-pass recurrences). Observations that leave W + w = 0, such as
 // zero weights at the start, are passed over. With the cross-product the
-// kernel works by blocks instead (kernel_1p_blocks below).
+// kernel works by blocks instead (kernel_1p_blocks, cp_blocks.h).
 //
 // The mean is kept relative to a shift, the block's first observation, so
 // that its running value is small and its rounding does not grow with the
@@ -59,104 +33,6 @@ inline double weight(const KernelArgs<T>& a, int64_t i) {
 // of observations (one memory stream instead of q), repeating the same
 // sequence of W values, so the results are identical to the other order.
 constexpr int64_t kRowChunk = 512;
-
-// A block of observations copied for the rank-k update of the
-// cross-product, oriented as x is: column storage gives q x nb (one
-// observation per column, C += B B^T), row storage nb x q (one component per
-// column, C += B^T B). Either way C is column-major q x q and its lower
-// triangle is our row-major upper triangle.
-template <bool Cols>
-struct BlockBuf {
-    double* v;
-    int64_t q, nb;
-    double& operator()(int64_t i, int64_t c) const { return Cols ? v[i * q + c] : v[c * nb + i]; }
-    void add_products_to(double* cp) const {
-        const int32_t nq = static_cast<int32_t>(q), k = static_cast<int32_t>(nb);
-        const double one = 1.0;
-        if constexpr (Cols) orvu_blas_xdsyrk("L", "N", &nq, &k, &one, v, &nq, &one, cp, &nq);
-        else orvu_blas_xdsyrk("L", "T", &nq, &k, &one, v, &k, &one, cp, &nq);
-    }
-    // f(i, c) over the block in the order of the buffer's memory.
-    template <class F>
-    void walk(F&& f) const {
-        if constexpr (Cols) {
-            for (int64_t i = 0; i < nb; ++i)
-                for (int64_t c = 0; c < q; ++c) f(i, c);
-        } else {
-            for (int64_t c = 0; c < q; ++c)
-                for (int64_t i = 0; i < nb; ++i) f(i, c);
-        }
-    }
-};
-
-// One-pass with the cross-product, block by block: the block's weight, means
-// and central sums are formed about its own mean (two passes over the block,
-// which is in cache), its centred observations, scaled by sqrt(w), go through
-// one rank-k update straight into the running cross-product, and the block is
-// merged into the running state by the rule that merges thread partials
-// (merge(), which adds the rank-1 term of the mean shift). Weights must not be
-// negative; a block of total weight 0 is passed over.
-template <class T, bool Cols, bool Weighted, int Level>
-void kernel_1p_blocks(const KernelArgs<T>& a, Partial& s) {
-    const int64_t q = a.q;
-    double* shift = s.work + q;
-    Partial b;   // the block; b.cp null: its products go into s.cp
-    b.bind(s.work + 2 * q + kBlock * q, q, false);
-    double wb[kBlock], swb[kBlock];
-    for (int64_t b0 = a.i0; b0 < a.i1; b0 += kBlock) {
-        const BlockBuf<Cols> buf{s.work + 2 * q, q, a.i1 - b0 < kBlock ? a.i1 - b0 : kBlock};
-        b.clear(q);
-        double Wb = 0, W2b = 0;
-        for (int64_t i = 0; i < buf.nb; ++i) {
-            const double w = weight<Weighted>(a, b0 + i);
-            wb[i] = w;
-            swb[i] = Weighted ? std::sqrt(w) : 1.0;
-            Wb += w;
-            W2b += w * w;
-        }
-        if (Wb == 0) continue;
-        // Pass 1: deviations from the block's first observation (exact for
-        // values within a factor 2 of it), their weighted sum, raw powers.
-        for (int64_t c = 0; c < q; ++c) shift[c] = elem<Cols>(a, b0, c);
-        buf.walk([&](int64_t i, int64_t c) {
-            const double xv = elem<Cols>(a, b0 + i, c), w = wb[i], y = xv - shift[c];
-            buf(i, c) = y;
-            b.mean[c] += w * y;
-            if constexpr (Level >= 2) {
-                const double wx2 = w * xv * xv;
-                b.raw[0][c] += wx2;
-                if constexpr (Level == 3) {
-                    b.raw[1][c] += wx2 * xv;
-                    b.raw[2][c] += wx2 * xv * xv;
-                }
-            }
-        });
-        const double rW = 1.0 / Wb;
-        for (int64_t c = 0; c < q; ++c) b.mean[c] *= rW;
-        // Pass 2: deviations from the block mean, central power sums, and
-        // the scaled deviations for the rank-k update.
-        buf.walk([&](int64_t i, int64_t c) {
-            const double d = buf(i, c) - b.mean[c];
-            if constexpr (Level >= 1) {
-                const double wd2 = wb[i] * d * d;
-                b.cen[0][c] += wd2;
-                if constexpr (Level == 3) {
-                    b.cen[1][c] += wd2 * d;
-                    b.cen[2][c] += wd2 * d * d;
-                }
-            }
-            buf(i, c) = Weighted ? swb[i] * d : d;
-        });
-        for (int64_t c = 0; c < q; ++c) {
-            b.mean[c] += shift[c];
-            for (int k = 0; k < 3; ++k) b.raw[k][c] *= rW;
-        }
-        b.W = Wb;
-        b.W2 = W2b;
-        buf.add_products_to(s.cp);
-        merge(s, b, q);
-    }
-}
 
 // One component's running values, held in locals while a row is walked;
 // only the values of the kernel's level are moved.

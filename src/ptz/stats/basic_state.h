@@ -20,10 +20,10 @@ struct Partial {
     double* work = nullptr;   // per-kernel scratch: q deviations, q shifts, then a block buffer
 
     // Doubles a partial needs: means, three raw, three central, cp, scratch;
-    // with blocks of `chunk` observations, the block's q x chunk buffer and a
-    // block partial (7 q values, 2 q scratch).
+    // with blocks of `chunk` observations, the block's q x chunk buffer, a
+    // block partial (7 q values, 2 q scratch) and two chunk-long weight rows.
     static int64_t doubles(int64_t q, bool with_cp, int64_t chunk) {
-        return 7 * q + (with_cp ? q * q : 0) + 2 * q + (with_cp && chunk ? (chunk + 9) * q : 0);
+        return 7 * q + (with_cp ? q * q : 0) + 2 * q + (with_cp && chunk ? (chunk + 9) * q + 2 * chunk : 0);
     }
     void bind(double* buf, int64_t q, bool with_cp) {
         mean = buf;
@@ -49,17 +49,17 @@ struct Partial {
 // Raw running means combine as ra + (rb - ra) Wb / W. With a common centre
 // (means given by the caller) d = 0 and the sums simply add.
 // The one rule for thread partials, earlier calls and blocks of one-pass
-// observations; a block has no cp of its own (b.cp null): its rank-k update
-// went into a.cp already, and only the term of the mean shift is added.
-// a.work[0..q) is scratch.
-inline void merge(Partial& a, const Partial& b, int64_t q) {
-    if (b.W == 0) return;
+// observations. a.work[0..q) is scratch.
+//
+// merge_moments() is the rule without the cross-product: it returns the
+// weight Wa Wb / W of the mean-shift term and leaves d in a.work (0 and
+// nothing when a was empty: b is copied).
+inline double merge_moments(Partial& a, const Partial& b, int64_t q) {
     if (a.W == 0) {
         a.W = b.W;
         a.W2 = b.W2;
         std::memcpy(a.mean, b.mean, sizeof(double) * 7 * q);
-        if (a.cp && b.cp) std::memcpy(a.cp, b.cp, sizeof(double) * q * q);
-        return;
+        return 0;
     }
     const double Wa = a.W, Wb = b.W, W = Wa + Wb, r = 1.0 / W, fb = Wb * r;
     const double c2 = Wa * Wb * r;
@@ -76,12 +76,25 @@ inline void merge(Partial& a, const Partial& b, int64_t q) {
         a.work[j] = d;
         a.mean[j] += d * fb;
     }
-    if (a.cp)
-        for (int64_t i = 0; i < q; ++i)
-            for (int64_t k = i; k < q; ++k)
-                a.cp[i * q + k] += (b.cp ? b.cp[i * q + k] : 0.0) + a.work[i] * a.work[k] * c2;
     a.W = W;
     a.W2 += b.W2;
+    return c2;
+}
+
+// The whole rule; b without a cp of its own (b.cp null) adds only the
+// mean-shift term to a.cp.
+inline void merge(Partial& a, const Partial& b, int64_t q) {
+    if (b.W == 0) return;
+    const bool empty = a.W == 0;
+    const double c2 = merge_moments(a, b, q);
+    if (!a.cp) return;
+    if (empty) {
+        if (b.cp) std::memcpy(a.cp, b.cp, sizeof(double) * q * q);
+        return;
+    }
+    for (int64_t i = 0; i < q; ++i)
+        for (int64_t k = i; k < q; ++k)
+            a.cp[i * q + k] += (b.cp ? b.cp[i * q + k] : 0.0) + a.work[i] * a.work[k] * c2;
 }
 
 }  // namespace orvu::ss
