@@ -1,5 +1,6 @@
-// Vector math: the thread's mode, arithmetic kernels on real data, and a
-// division by zero seen through errno, the printed messages and a callback.
+// Vector math: the thread's mode, arithmetic kernels on real data, a
+// division by zero seen through errno, the printed messages and a callback,
+// and an exponential overflow capped by a callback.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,15 @@ int32_t zero_share(KexErrorContext* c) {
     std::printf("  callback: %s element %d, %g / %g -> %g, replaced by 0\n", c->funcName, c->index, c->arg1, c->arg2,
                 c->res1);
     c->res1 = 0.0;
+    return 0;
+}
+
+// Caps an overflowing growth factor at the largest float; returning 0 lets
+// the reporter write the replaced result back.
+int32_t cap_growth(KexErrorContext* c) {
+    std::printf("  callback: %s element %d, exp(%g) overflows (status %d), capped\n", c->funcName, c->index,
+                c->arg1, c->code);
+    c->res1 = 3.4028234663852886e38;
     return 0;
 }
 
@@ -90,4 +100,19 @@ extern "C" void orvu_demo_kex() {
     std::printf("s - t:");
     for (float x : d) std::printf(" %g", x);
     std::printf("\nlast status %d\n", orvu_kex_kernel_GetErrStatus());
+
+    // Single-precision growth factors e^(rate * years); one projection runs
+    // past the float range. The callback sees the overflow (status 3) and
+    // caps the factor at the largest float.
+    const float rt[5] = {0.05f * 10, 0.07f * 30, 1.2f * 50, 2.5f * 40, -0.3f * 20};
+    float factor[5];
+    orvu_kex_kernel_ClearErrStatus();
+    const uint32_t before = orvu_kex_kernel_SetMode(KEX_MODE_ERRMODE_CALLBACK);
+    const KexErrorCallBack prev = orvu_kex_kernel_SetErrorCallBack(cap_growth);
+    _kexsExp(5, rt, factor);
+    orvu_kex_kernel_SetErrorCallBack(prev);
+    orvu_kex_kernel_SetMode(before);
+    std::printf("exp(rate * years):");
+    for (float x : factor) std::printf(" %g", x);
+    std::printf("\nstatus %d\n", orvu_kex_kernel_GetErrStatus());
 }

@@ -13,7 +13,10 @@
 //   int rare(const T* x, T* y) const  -- IEEE result of one special element
 //       (x[k] argument k, y[k] result k) and its status, 0 for "no report";
 //   kWholeBlock -- when true, a block with any special lane goes through
-//       rare() lane by lane (rare() then serves ordinary lanes as well).
+//       rare() lane by lane (rare() then serves ordinary lanes as well);
+//   kBlockRoutine -- with kWholeBlock, for a function that never reports:
+//       such a block goes through rare_block(const T* x, T* y), which computes
+//       kBlockRoutine consecutive elements at once (the tail still uses rare()).
 // Shapes whose policy carries per-call values (LinearFrac's coefficients)
 // pass a policy object; run_linearfrac shows the pattern.
 #pragma once
@@ -57,8 +60,14 @@ template <class Op, class V, int U>
                                     const V (&y)[U][Op::kResults], uint32_t mask) {
     using T = typename Op::T;
     constexpr int B = U * V::lanes;
+    if constexpr (Op::kBlockRoutine > 0 && B > 1) {
+        static_assert(Op::kWholeBlock && Op::kArgs == 1 && Op::kResults == 1 && B % Op::kBlockRoutine == 0);
+        for (int j = 0; j < B; j += Op::kBlockRoutine) op.rare_block(io.in[0] + i + j, io.out[0] + i + j);
+        (void)x, (void)y, (void)mask, (void)name;
+        return;
+    }
     T xa[Op::kArgs][B], ya[Op::kResults][B];
-    for (int u = 0; u < U; ++u) {
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) {
         for (int k = 0; k < Op::kArgs; ++k) x[u][k].store(&xa[k][u * V::lanes]);
         for (int k = 0; k < Op::kResults; ++k) y[u][k].store(&ya[k][u * V::lanes]);
     }
@@ -84,7 +93,7 @@ template <class Op, class V, int U>
 inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i) {
     V x[U][Op::kArgs], y[U][Op::kResults];
     uint32_t mask = 0;
-    for (int u = 0; u < U; ++u) {
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) {
         for (int k = 0; k < Op::kArgs; ++k) x[u][k] = V::load(io.in[k] + i + u * V::lanes);
         const typename V::mask m = op.fast(x[u], y[u]);
         if constexpr (Op::kHasSpecial) mask |= static_cast<uint32_t>(m.bits()) << (u * V::lanes);
@@ -98,7 +107,7 @@ inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int3
         settle_block<Op, V, U>(op, name, io, i, x, y, mask);
         return;
     }
-    for (int u = 0; u < U; ++u)
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u)
         for (int k = 0; k < Op::kResults; ++k) y[u][k].store(io.out[k] + i + u * V::lanes);
 }
 
@@ -172,7 +181,9 @@ struct PolicyBase {
     static constexpr uint32_t kRounding = kRoundNearest;
     static constexpr bool kHasSpecial = false;
     static constexpr bool kWholeBlock = false;
+    static constexpr int kBlockRoutine = 0;
     int rare(const T*, T*) const { return 0; }
+    void rare_block(const T*, T*) const {}
 };
 
 }  // namespace KEX_LVL

@@ -227,6 +227,44 @@ inline F64x2 gather(const double* base, F64x2 idx) {
     return {_mm_setr_pd(base[k[0]], base[k[2]])};
 }
 template <class T> X1<T> gather(const T* base, X1<T> idx) { return {base[static_cast<uint32_t>(bits_of(idx.v))]}; }
+// Adjacent pairs of a table of doubles looked up by float lanes: lane i's
+// pattern k selects base[k] (into a) and base[k + 1] (into b), one 16-byte
+// load per lane; a[p], b[p] hold the lanes of half p, in the order of the
+// float-to-double widening (Widened<V>::part).
+inline void gather_pairs(const double* base, F32x4 idx, F64x2 (&a)[2], F64x2 (&b)[2]) {
+    alignas(16) uint32_t k[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_castps_si128(idx.v));
+    const __m128d p0 = _mm_loadu_pd(base + k[0]), p1 = _mm_loadu_pd(base + k[1]);
+    const __m128d p2 = _mm_loadu_pd(base + k[2]), p3 = _mm_loadu_pd(base + k[3]);
+    a[0] = {_mm_unpacklo_pd(p0, p1)}, b[0] = {_mm_unpackhi_pd(p0, p1)};
+    a[1] = {_mm_unpacklo_pd(p2, p3)}, b[1] = {_mm_unpackhi_pd(p2, p3)};
+}
+inline void gather_pairs(const double* base, X1<float> idx, X1<double> (&a)[1], X1<double> (&b)[1]) {
+    const uint32_t k = bits_of(idx.v);
+    a[0] = {base[k]}, b[0] = {base[k + 1]};
+}
+// Adjacent pairs of a table of the lanes' own type: lane i's pattern k
+// selects base[k] (into a) and base[k + 1] (into b), one 8-byte (floats) or
+// 16-byte (doubles) load per lane.
+inline void gather_pairs(const float* base, F32x4 idx, F32x4& a, F32x4& b) {
+    alignas(16) uint32_t k[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_castps_si128(idx.v));
+    __asm__("" : "+m"(k));  // read the indices back as loads, not as lane extractions
+    auto pair = [base](uint32_t i) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + i)); };
+    const __m128 p01 = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(k[0]), pair(k[1])));
+    const __m128 p23 = _mm_castsi128_ps(_mm_unpacklo_epi64(pair(k[2]), pair(k[3])));
+    a = {_mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0))}, b = {_mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1))};
+}
+inline void gather_pairs(const double* base, F64x2 idx, F64x2& a, F64x2& b) {
+    alignas(16) uint32_t k[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(k), _mm_castpd_si128(idx.v));
+    const __m128d p0 = _mm_loadu_pd(base + k[0]), p1 = _mm_loadu_pd(base + k[2]);
+    a = {_mm_unpacklo_pd(p0, p1)}, b = {_mm_unpackhi_pd(p0, p1)};
+}
+template <class T> void gather_pairs(const T* base, X1<T> idx, X1<T>& a, X1<T>& b) {
+    const auto k = static_cast<uint32_t>(bits_of(idx.v));
+    a = {base[k]}, b = {base[k + 1]};
+}
 // A vector whose every lane holds the bit pattern u.
 template <class V> V splat_bits(UintOf<typename V::elem> u) { return V::splat(from_bits<typename V::elem>(u)); }
 
