@@ -7,6 +7,8 @@
 #   tools/build.sh test-sanitize  the test suite under AddressSanitizer + UBSan
 #   tools/build.sh test-32        the test suite of a 32-bit x86 build
 #   tools/build.sh bench          build and run the benchmarks
+#   tools/build.sh accuracy       measure every active vector-math row, write docs/accuracy.md
+#   tools/build.sh perf-report    vector math against SLEEF and the C library, write docs/performance.md
 #
 # Build trees go to build/<job> below the source tree (BUILD_ROOT overrides).
 set -eu
@@ -18,6 +20,7 @@ jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 base_pkgs="cmake make g++ gcc pkg-config libgtest-dev libopenblas-dev libeigen3-dev libmpfr-dev libgmp-dev libmpc-dev"
 test_pkgs="python3 python3-numpy python3-scipy libgsl-dev"
 bench_pkgs="libbenchmark-dev libgsl-dev libsleef-dev"
+accuracy_pkgs="libsleef-dev python3-matplotlib libmpfr-dev"
 i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386 libmpfr-dev:i386 libgmp-dev:i386 libmpc-dev:i386"
 
 need() {
@@ -93,6 +96,21 @@ bench)
     need $base_pkgs $bench_pkgs
     configure_build "$root/bench" -DORVU_BUILD_TESTS=OFF -DORVU_BUILD_BENCH=ON
     for b in "$root"/bench/bench/*/*_bench; do "$b"; done ;;
+accuracy)
+    # Single-precision one-argument rows over all 2^32 arguments, the others
+    # sampled; SLEEF and glibc beside them. Writes the page and its figures.
+    need $base_pkgs $accuracy_pkgs
+    configure_build "$root/accuracy" -DORVU_FAMILIES="kex;platform"
+    "$root/accuracy/tools/kex_accuracy" --exhaustive --peers --samples 1000000 --threads "$jobs" \
+        --markdown "$src/docs/accuracy.md" --tsv "$root/accuracy/accuracy.tsv" || status=$?
+    /usr/bin/python3 "$src/tools/kex_accuracy/plot.py" "$root/accuracy/accuracy.tsv" "$src/docs/figures"
+    exit ${status:-0} ;;
+perf-report)
+    need $base_pkgs $bench_pkgs python3-matplotlib
+    configure_build "$root/bench" -DORVU_BUILD_TESTS=OFF -DORVU_BUILD_BENCH=ON
+    "$root/bench/bench/kex/kex_bench" --benchmark_filter=Peers --benchmark_format=json \
+        --benchmark_enable_random_interleaving=true > "$root/bench/peers.json"
+    /usr/bin/python3 "$src/bench/kex/perf_report.py" "$root/bench/peers.json" ;;
 *)
-    echo "usage: $0 demo|test|test-sanitize|test-32|bench" >&2; exit 2 ;;
+    echo "usage: $0 demo|test|test-sanitize|test-32|bench|accuracy|perf-report" >&2; exit 2 ;;
 esac
