@@ -34,6 +34,9 @@ namespace KEX_LVL {
 // each family header specialises OpFor<fn_X, acc_Y, T> with `using type = ...`.
 template <class Fn, class Acc, class T> struct OpFor;
 
+// The accuracy flavour as a value, for policies written once for all three.
+enum class Flavour { HA, LA, EP };
+
 // Reporter of an element type.
 inline void report_error(int32_t st, int32_t i, const float* a1, const float* a2, float* r1, float* r2,
                          const char* name) {

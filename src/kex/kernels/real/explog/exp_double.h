@@ -183,7 +183,6 @@ template <class V> [[gnu::always_inline]] inline V expm1_ep(V x) {
 }
 
 // ---- policies ----------------------------------------------------------------
-enum class Flavour { HA, LA, EP };
 
 template <Flavour F>
 struct ExpOp : PolicyBase<double, 1, 1> {
@@ -216,12 +215,12 @@ struct Expm1Op : PolicyBase<double, 1, 1> {
 
 }  // namespace dexp
 
-template <> struct OpFor<fn_Exp, acc_HA, double> { using type = dexp::ExpOp<dexp::Flavour::HA>; };
-template <> struct OpFor<fn_Exp, acc_LA, double> { using type = dexp::ExpOp<dexp::Flavour::LA>; };
-template <> struct OpFor<fn_Exp, acc_EP, double> { using type = dexp::ExpOp<dexp::Flavour::EP>; };
-template <> struct OpFor<fn_Expm1, acc_HA, double> { using type = dexp::Expm1Op<dexp::Flavour::HA>; };
-template <> struct OpFor<fn_Expm1, acc_LA, double> { using type = dexp::Expm1Op<dexp::Flavour::LA>; };
-template <> struct OpFor<fn_Expm1, acc_EP, double> { using type = dexp::Expm1Op<dexp::Flavour::EP>; };
+template <> struct OpFor<fn_Exp, acc_HA, double> { using type = dexp::ExpOp<Flavour::HA>; };
+template <> struct OpFor<fn_Exp, acc_LA, double> { using type = dexp::ExpOp<Flavour::LA>; };
+template <> struct OpFor<fn_Exp, acc_EP, double> { using type = dexp::ExpOp<Flavour::EP>; };
+template <> struct OpFor<fn_Expm1, acc_HA, double> { using type = dexp::Expm1Op<Flavour::HA>; };
+template <> struct OpFor<fn_Expm1, acc_LA, double> { using type = dexp::Expm1Op<Flavour::LA>; };
+template <> struct OpFor<fn_Expm1, acc_EP, double> { using type = dexp::Expm1Op<Flavour::EP>; };
 
 }  // namespace KEX_LVL
 }  // namespace kex

@@ -51,7 +51,6 @@ namespace KEX_LVL {
 namespace dlog {
 
 enum class Kind { Ln, Log10, Log1p };
-enum class Flavour { HA, LA, EP };
 
 // ln(1 + r) = r - r^2/2 + r^3 q(r) on |r| <= 2^-10 + 2^-22, coefficients of q
 // from tools/sollya/log_double.sollya; relative errors of the whole sum:
@@ -230,14 +229,14 @@ struct LogOp : PolicyBase<double, 1, 1> {
 }  // namespace dlog
 
 // Ln has no LA kernel of its own: its LA slot holds the HA kernel.
-template <> struct OpFor<fn_Ln, acc_HA, double> { using type = dlog::LogOp<dlog::Kind::Ln, dlog::Flavour::HA>; };
-template <> struct OpFor<fn_Ln, acc_EP, double> { using type = dlog::LogOp<dlog::Kind::Ln, dlog::Flavour::EP>; };
-template <> struct OpFor<fn_Log10, acc_LA, double> { using type = dlog::LogOp<dlog::Kind::Log10, dlog::Flavour::LA>; };
-template <> struct OpFor<fn_Log10, acc_HA, double> { using type = dlog::LogOp<dlog::Kind::Log10, dlog::Flavour::HA>; };
-template <> struct OpFor<fn_Log10, acc_EP, double> { using type = dlog::LogOp<dlog::Kind::Log10, dlog::Flavour::EP>; };
-template <> struct OpFor<fn_Log1p, acc_LA, double> { using type = dlog::LogOp<dlog::Kind::Log1p, dlog::Flavour::LA>; };
-template <> struct OpFor<fn_Log1p, acc_HA, double> { using type = dlog::LogOp<dlog::Kind::Log1p, dlog::Flavour::HA>; };
-template <> struct OpFor<fn_Log1p, acc_EP, double> { using type = dlog::LogOp<dlog::Kind::Log1p, dlog::Flavour::EP>; };
+template <> struct OpFor<fn_Ln, acc_HA, double> { using type = dlog::LogOp<dlog::Kind::Ln, Flavour::HA>; };
+template <> struct OpFor<fn_Ln, acc_EP, double> { using type = dlog::LogOp<dlog::Kind::Ln, Flavour::EP>; };
+template <> struct OpFor<fn_Log10, acc_LA, double> { using type = dlog::LogOp<dlog::Kind::Log10, Flavour::LA>; };
+template <> struct OpFor<fn_Log10, acc_HA, double> { using type = dlog::LogOp<dlog::Kind::Log10, Flavour::HA>; };
+template <> struct OpFor<fn_Log10, acc_EP, double> { using type = dlog::LogOp<dlog::Kind::Log10, Flavour::EP>; };
+template <> struct OpFor<fn_Log1p, acc_LA, double> { using type = dlog::LogOp<dlog::Kind::Log1p, Flavour::LA>; };
+template <> struct OpFor<fn_Log1p, acc_HA, double> { using type = dlog::LogOp<dlog::Kind::Log1p, Flavour::HA>; };
+template <> struct OpFor<fn_Log1p, acc_EP, double> { using type = dlog::LogOp<dlog::Kind::Log1p, Flavour::EP>; };
 
 }  // namespace KEX_LVL
 }  // namespace kex

@@ -48,7 +48,6 @@ namespace KEX_LVL {
 namespace slog {
 
 enum class Kind { Ln, Log10, Log1p };
-enum class Flavour { HA, LA, EP };
 
 // Horner's rule, c[0] the constant term, unrolled at compile time.
 template <class V, class C, int N, size_t... I>
@@ -216,15 +215,15 @@ struct LogOp : PolicyBase<float, 1, 1> {
 
 }  // namespace slog
 
-template <> struct OpFor<fn_Ln, acc_HA, float> { using type = slog::LogOp<slog::Kind::Ln, slog::Flavour::HA>; };
-template <> struct OpFor<fn_Ln, acc_LA, float> { using type = slog::LogOp<slog::Kind::Ln, slog::Flavour::LA>; };
-template <> struct OpFor<fn_Ln, acc_EP, float> { using type = slog::LogOp<slog::Kind::Ln, slog::Flavour::EP>; };
-template <> struct OpFor<fn_Log10, acc_HA, float> { using type = slog::LogOp<slog::Kind::Log10, slog::Flavour::HA>; };
-template <> struct OpFor<fn_Log10, acc_LA, float> { using type = slog::LogOp<slog::Kind::Log10, slog::Flavour::LA>; };
-template <> struct OpFor<fn_Log10, acc_EP, float> { using type = slog::LogOp<slog::Kind::Log10, slog::Flavour::EP>; };
-template <> struct OpFor<fn_Log1p, acc_HA, float> { using type = slog::LogOp<slog::Kind::Log1p, slog::Flavour::HA>; };
-template <> struct OpFor<fn_Log1p, acc_LA, float> { using type = slog::LogOp<slog::Kind::Log1p, slog::Flavour::LA>; };
-template <> struct OpFor<fn_Log1p, acc_EP, float> { using type = slog::LogOp<slog::Kind::Log1p, slog::Flavour::EP>; };
+template <> struct OpFor<fn_Ln, acc_HA, float> { using type = slog::LogOp<slog::Kind::Ln, Flavour::HA>; };
+template <> struct OpFor<fn_Ln, acc_LA, float> { using type = slog::LogOp<slog::Kind::Ln, Flavour::LA>; };
+template <> struct OpFor<fn_Ln, acc_EP, float> { using type = slog::LogOp<slog::Kind::Ln, Flavour::EP>; };
+template <> struct OpFor<fn_Log10, acc_HA, float> { using type = slog::LogOp<slog::Kind::Log10, Flavour::HA>; };
+template <> struct OpFor<fn_Log10, acc_LA, float> { using type = slog::LogOp<slog::Kind::Log10, Flavour::LA>; };
+template <> struct OpFor<fn_Log10, acc_EP, float> { using type = slog::LogOp<slog::Kind::Log10, Flavour::EP>; };
+template <> struct OpFor<fn_Log1p, acc_HA, float> { using type = slog::LogOp<slog::Kind::Log1p, Flavour::HA>; };
+template <> struct OpFor<fn_Log1p, acc_LA, float> { using type = slog::LogOp<slog::Kind::Log1p, Flavour::LA>; };
+template <> struct OpFor<fn_Log1p, acc_EP, float> { using type = slog::LogOp<slog::Kind::Log1p, Flavour::EP>; };
 
 }  // namespace KEX_LVL
 }  // namespace kex
