@@ -38,7 +38,18 @@ BrngProperties __RegBrngsNew[512] = {
 };
 
 // Sub-generator counts; 0 marks a row whose generator is not built.
-int32_t NumOffsets[512] = {1, 1, 1, 1, 273, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0};
+int32_t NumOffsets[512] = {
+    1, 1, 1, 1, 273,
+    0,  // 5 SOBOL
+    0,  // 6 NIEDERREITER
+    0,  // 7 MT19937
+    0,  // 8 MT2203
+    1, 1, 1,
+    0,  // 12 SFMT19937
+    0,  // 13 NONDETERM
+    0,  // 14 ARS5
+    0,  // 15 PHILOX4X32X10
+};
 
 int32_t NRegBrngsNew = ptz::kBuiltinRows;
 

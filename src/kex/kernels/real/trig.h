@@ -1,0 +1,5 @@
+// Trigonometric kernels: Sin, Cos, SinCos, Tan and the inverse functions Asin,
+// Acos, Atan, Atan2 in single and double precision. Each kind lives in its own
+// header under trig/; the scalar routines they share between the levels are
+// defined once, in the SSE2 unit.
+#pragma once
