@@ -198,10 +198,32 @@ PTZ_DECLARE_BRNG(iAbstract)
 PTZ_DECLARE_BRNG(dAbstract)
 PTZ_DECLARE_BRNG(sAbstract)
 
+/* ---- counter-based and hardware generators (rows 13 to 15) -----------------
+ * ARS5 needs the processor's AES rounds (-1140 from its outputs and
+ * skip-ahead otherwise), NONDETERM (functions TRNG) the hardware random
+ * instruction (-1130 otherwise; -1131 when it keeps failing past the retry
+ * limit). The feature tests read CPUID leaf 1; the __ptz forms also treat a
+ * feature that the platform object withholds as absent. */
+PTZ_DECLARE_BRNG(TRNG)
+PTZ_DECLARE_BRNG(ARS5)
+PTZ_DECLARE_BRNG(PHILOX4X32X10)
+ORVU_API int32_t __ptzCPUisAES(void);
+ORVU_API int32_t __ptzCPUisRDRAND(void);
+ORVU_API int32_t __CPUisAES(void);
+ORVU_API int32_t __CPUisSSE2(void);
+
 /* WH parameter sets: multipliers, moduli and reciprocals of the moduli. */
 ORVU_API extern const uint8_t _ptz_WH_A[273][4];
 ORVU_API extern const uint32_t _ptz_WH_M[273][4];
 ORVU_API extern const double _ptzdWH_IM_Tab[273][4];
+
+/* ---- twister generators (rows 7, 8, 12) ------------------------------------
+ * Characteristic polynomials of the MT19937 and SFMT19937 transitions used by
+ * their skip-ahead, as ascending lists of the exponents of their terms. */
+PTZ_DECLARE_BRNG(MT19937)
+PTZ_DECLARE_BRNG(SFMT19937)
+ORVU_API extern const int32_t _ptz_mt19937_poly[135];
+ORVU_API extern const int32_t _ptz_sfmt19937_poly[6711];
 
 ORVU_EXTERN_C_END
 

@@ -35,6 +35,14 @@ ORVU_API int32_t orvu_serv_print(int32_t flag, int32_t msg, int32_t argc, ...);
  *              "orvu_ptz_serv_threader_for". */
 ORVU_API void* orvu_serv_load_thread_fun(const char* name);
 
+/* ---- processor features --------------------------------------------------
+ * Bits of CPUID leaf 1 ECX that the library must treat as absent even when
+ * the processor reports them (0 unless a test withheld some). */
+ORVU_API uint32_t orvu_serv_cpu_features_withheld(void);
+/* 1 when the current attempt of the hardware random instruction is to be
+ * taken as failed (it consumes one failure a test asked for), else 0. */
+ORVU_API int32_t orvu_serv_hw_random_forced_failure(void);
+
 /* ---- threading layer ---------------------------------------------------- */
 
 /* Per-iteration function of orvu_ptz_serv_threader_for:
@@ -73,6 +81,13 @@ ORVU_API const OrvuThreadingTable* orvu_serv_threading_table(void);
 ORVU_API void orvu_serv_test_fail_allocation(int32_t n);
 /* Number of successful allocations minus deallocations since load (leak check). */
 ORVU_API int32_t orvu_serv_test_live_allocations(void);
+
+/* The ECX bits given (CPUID leaf 1; bit 25 AES, bit 30 hardware random) count
+ * as absent from now on; 0 restores the processor's own report. */
+ORVU_API void orvu_serv_test_withhold_cpu_features(uint32_t ecx_bits);
+/* The next n attempts of the hardware random instruction (across all threads)
+ * count as failed; n = 0 cancels what is pending. */
+ORVU_API void orvu_serv_test_fail_hw_random(int32_t n);
 
 typedef struct OrvuPrintRecord {
     int32_t msg;       /* message number */

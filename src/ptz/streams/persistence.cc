@@ -4,6 +4,7 @@
 // count, two reserved bytes, generator id; little-endian), the state bytes
 // 16 .. stateSize-1 of the record, then per chunk its id, 16-byte key (version
 // 1 only), size and data.
+#include "ptz/brng/cpu_features.h"
 #include "ptz/streams/byte_io.h"
 #include "ptz/streams/memory.h"
 #include "ptz/streams/stream.h"
@@ -100,13 +101,18 @@ int32_t load(RngStream** handle, ptz::ByteSource in, const LoadCodes& codes) {
     // loaded one would call wherever the image points.
     if (ptz::state_holds_pointers(id)) return codes.bad_format;
     const uint32_t state = uint32_t(ptz::record_bytes(table[row]) - ptz::kHeaderBytes);
-    if (state_field != state || header_size < kImageHeader) return codes.bad_format;
+    // The field keeps the low 16 bits of the size: a state area of 64 KiB or
+    // more (NIEDERREITER's) is matched on those bits, and read in full.
+    if (state_field != (state & 0xFFFFu) || header_size < kImageHeader) return codes.bad_format;
     // A longer header carries fields this version does not know: skipped.
     if (header_size > kImageHeader && !in.skip(in.ctx, header_size - kImageHeader)) return PTZ_ERROR_FILE_READ;
 
     int32_t status = __ptzAllocateStream(handle, table, id, row, sub);
     if (status != PTZ_OK) return status;
     if (!in.read(in.ctx, ptz::state_bytes(*handle), state)) status = PTZ_ERROR_FILE_READ;
+    // A stream whose generator needs an instruction this processor lacks is
+    // not handed out.
+    if (status == PTZ_OK) status = ptz::instruction_status(id);
     for (uint32_t k = 0; k < chunks && status == PTZ_OK; ++k) status = load_chunk(*handle, in, h[0]);
     if (status != PTZ_OK) __ptzDeleteStream(handle);
     return status;

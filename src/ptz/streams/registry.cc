@@ -1,4 +1,5 @@
 // The generator tables, identifier mapping, validity and user registration.
+#include "ptz/brng/quasi_tables.h"
 #include "ptz/streams/abstract_state.h"
 #include "ptz/streams/stream.h"
 
@@ -19,6 +20,16 @@ namespace {
 #define ROW_DABSTRACT {ptz::kHeaderBytes + int32_t(sizeof(ptz::DAbstractState)), 0, 1, 4, 32, PTZ_BRNG_FUNCS(dAbstract)}
 #define ROW_SABSTRACT {ptz::kHeaderBytes + int32_t(sizeof(ptz::SAbstractState)), 0, 1, 4, 32, PTZ_BRNG_FUNCS(sAbstract)}
 #define ROW_NOT_BUILT {0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr}
+#define ROW_SOBOL {11712, 2604, 0, 4, 32, PTZ_BRNG_FUNCS(Sobol)}
+#define ROW_NIEDERR {84288, 10498, 0, 4, 32, PTZ_BRNG_FUNCS(Niederr)}
+// Rows 5..276 of the legacy table (17 x 16): its ids 4..276 all use row 4.
+#define ROWS_NOT_BUILT_16 ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, \
+    ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT,         \
+    ROW_NOT_BUILT, ROW_NOT_BUILT, ROW_NOT_BUILT
+#define ROWS_LEGACY_UNUSED ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16,              \
+    ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16,                 \
+    ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16,                 \
+    ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16, ROWS_NOT_BUILT_16
 
 }  // namespace
 
@@ -26,36 +37,36 @@ extern "C" {
 
 BrngProperties __RegBrngsNew[512] = {
     ROW_MCG31M1, ROW_R250, ROW_MRG32K3A, ROW_MCG59, ROW_WH,
-    ROW_NOT_BUILT,  // 5 SOBOL
-    ROW_NOT_BUILT,  // 6 NIEDERREITER
-    ROW_NOT_BUILT,  // 7 MT19937
+    ROW_SOBOL, ROW_NIEDERR,
+    {2516, 625, 1, 4, 32, PTZ_BRNG_FUNCS(MT19937)},  // 7 MT19937
     ROW_NOT_BUILT,  // 8 MT2203
     ROW_IABSTRACT, ROW_DABSTRACT, ROW_SABSTRACT,
-    ROW_NOT_BUILT,  // 12 SFMT19937
-    ROW_NOT_BUILT,  // 13 NONDETERM
-    ROW_NOT_BUILT,  // 14 ARS5
-    ROW_NOT_BUILT,  // 15 PHILOX4X32X10
+    {2536, 625, 1, 4, 32, PTZ_BRNG_FUNCS(SFMT19937)},  // 12 SFMT19937
+    {24, 1, 0, 4, 32, PTZ_BRNG_FUNCS(TRNG)},  // 13 NONDETERM
+    {68, 8, 1, 4, 32, PTZ_BRNG_FUNCS(ARS5)},  // 14 ARS5
+    {60, 8, 1, 4, 32, PTZ_BRNG_FUNCS(PHILOX4X32X10)},  // 15 PHILOX4X32X10
 };
 
 // Sub-generator counts; 0 marks a row whose generator is not built.
 int32_t NumOffsets[512] = {
     1, 1, 1, 1, 273,
-    0,  // 5 SOBOL
-    0,  // 6 NIEDERREITER
-    0,  // 7 MT19937
+    1,  // 5 SOBOL
+    1,  // 6 NIEDERREITER
+    1,  // 7 MT19937
     0,  // 8 MT2203
     1, 1, 1,
-    0,  // 12 SFMT19937
-    0,  // 13 NONDETERM
-    0,  // 14 ARS5
-    0,  // 15 PHILOX4X32X10
+    1,  // 12 SFMT19937
+    1,  // 13 NONDETERM
+    1,  // 14 ARS5
+    1,  // 15 PHILOX4X32X10
 };
 
 int32_t NRegBrngsNew = ptz::kBuiltinRows;
 
 // Legacy numbering: ids 0..3 are rows 0..3, ids 4..276 all use row 4 (WH),
-// ids 277 and 278 name SOBOL and NIEDERREITER (empty until those are built).
-BrngProperties __RegBrngs[512] = {ROW_MCG31M1, ROW_R250, ROW_MRG32K3A, ROW_MCG59, ROW_WH};
+// ids 277 and 278 name SOBOL and NIEDERREITER.
+BrngProperties __RegBrngs[512] = {ROW_MCG31M1, ROW_R250, ROW_MRG32K3A, ROW_MCG59, ROW_WH,
+                                  ROWS_LEGACY_UNUSED, ROW_SOBOL, ROW_NIEDERR};
 
 }  // extern "C"
 
