@@ -146,6 +146,41 @@ KEX_TYPEDEFS_FOR(unpackI) KEX_TYPEDEFS_FOR(unpackV) KEX_TYPEDEFS_FOR(unpackM)
 #undef KEX_DECLARE_ROW
 #undef KEX_DECLARE_KERNEL
 
+/* ---- trigonometric scalar paths -----------------------------------------------
+ * Element i of a Sin, Cos, SinCos or Tan call computed alone (exact reduction of
+ * any finite argument) and reported like a kernel's element. The flavour
+ * forms compute the same value. The reduction x = q pi/2 + rec[0] + rec[1]
+ * for finite |x| >= 2^17 returns q mod 4. */
+ORVU_API void orvu_kex_kernel_dSin_SC(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dSin_SC_HA(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dSin_SC_LA(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dSin_SC_A11(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dCos_SC(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dCos_SC_HA(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dCos_SC_LA(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dCos_SC_A11(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dSinCos_SC(int32_t i, const double* a, double* r1, double* r2);
+ORVU_API void orvu_kex_kernel_dSinCos_SC_HA(int32_t i, const double* a, double* r1, double* r2);
+ORVU_API void orvu_kex_kernel_dSinCos_SC_LA(int32_t i, const double* a, double* r1, double* r2);
+ORVU_API void orvu_kex_kernel_dSinCos_SC_A11(int32_t i, const double* a, double* r1, double* r2);
+ORVU_API void orvu_kex_kernel_dTan_SC(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dTan_SC_HA(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dTan_SC_LA(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_dTan_SC_A11(int32_t i, const double* a, double* r);
+ORVU_API void orvu_kex_kernel_sSin_SC_HA(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sSin_SC_LA(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sSin_SC_A11(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sCos_SC_HA(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sCos_SC_LA(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sCos_SC_A11(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sSinCos_SC_HA(int32_t i, const float* a, float* r1, float* r2);
+ORVU_API void orvu_kex_kernel_sSinCos_SC_LA(int32_t i, const float* a, float* r1, float* r2);
+ORVU_API void orvu_kex_kernel_sSinCos_SC_A11(int32_t i, const float* a, float* r1, float* r2);
+ORVU_API void orvu_kex_kernel_sTan_SC_HA(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sTan_SC_LA(int32_t i, const float* a, float* r);
+ORVU_API void orvu_kex_kernel_sTan_SC_A11(int32_t i, const float* a, float* r);
+ORVU_API int32_t orvu_kex_kernel_reduce_pio2d(double x, double* rec);
+
 ORVU_EXTERN_C_END
 
 #endif /* ORVU_KEX_H */

@@ -110,7 +110,12 @@ perf-report)
     configure_build "$root/bench" -DORVU_BUILD_TESTS=OFF -DORVU_BUILD_BENCH=ON
     "$root/bench/bench/kex/kex_bench" --benchmark_filter=Peers --benchmark_format=json \
         --benchmark_enable_random_interleaving=true > "$root/bench/peers.json"
-    /usr/bin/python3 "$src/bench/kex/perf_report.py" "$root/bench/peers.json" ;;
+    /usr/bin/python3 "$src/bench/kex/perf_report.py" "$root/bench/peers.json"
+    for b in twister counter quasi; do
+        "$root/bench/bench/ptz_rng/ptz_rng_${b}_bench" --benchmark_format=json --benchmark_repetitions=5 \
+            --benchmark_enable_random_interleaving=true > "$root/bench/rng_$b.json"
+    done
+    /usr/bin/python3 "$src/bench/ptz_rng/rng_report.py" "$root/bench"/rng_*.json ;;
 *)
     echo "usage: $0 demo|test|test-sanitize|test-32|bench|accuracy|perf-report" >&2; exit 2 ;;
 esac

@@ -40,6 +40,44 @@ int cdfnorm(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {  // erfc(-x/sqrt 2)/2
     mpfr_erfc(r, r, m);
     return mpfr_div_2ui(r, r, 1, m);
 }
+// erfinv by Newton's method on erf (erfc in the tails, so that 1 - |x| keeps
+// its relative accuracy) at 2 p + 40 bits from a double start found by
+// bisection; the root is then rounded once to the target precision.
+int erfinv_(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {
+    if (mpfr_nan_p(x) || mpfr_inf_p(x) || mpfr_cmpabs_ui(x, 1) > 0) return mpfr_set_nan(r), 0;
+    if (mpfr_zero_p(x)) return mpfr_set(r, x, m);
+    if (mpfr_cmpabs_ui(x, 1) == 0) return mpfr_set_inf(r, mpfr_sgn(x)), 0;
+    const mpfr_prec_t wp = 2 * mpfr_get_prec(r) + 40;
+    mpfr_t q, y, f, t;
+    mpfr_inits2(wp, q, y, f, t, static_cast<mpfr_ptr>(nullptr));
+    mpfr_abs(q, x, MPFR_RNDN);
+    const bool tail = mpfr_cmp_d(q, 0.5) > 0;
+    if (tail) mpfr_ui_sub(q, 1, q, MPFR_RNDN);  // exact at this precision
+    const double qd = mpfr_get_d(q, MPFR_RNDN);
+    double lo = 0, hi = 30;
+    for (int i = 0; i < 200; ++i) {
+        const double mid = 0.5 * (lo + hi);
+        const bool below = tail ? std::erfc(mid) > qd : std::erf(mid) < qd;
+        (below ? lo : hi) = mid;
+    }
+    mpfr_set_d(y, 0.5 * (lo + hi), MPFR_RNDN);
+    for (int i = 0; i < 8; ++i) {  // f / f' with f' = ±2/sqrt(pi) e^(-y^2)
+        if (tail) mpfr_erfc(f, y, MPFR_RNDN), mpfr_sub(f, q, f, MPFR_RNDN);
+        else mpfr_erf(f, y, MPFR_RNDN), mpfr_sub(f, f, q, MPFR_RNDN);
+        mpfr_sqr(t, y, MPFR_RNDN);
+        mpfr_exp(t, t, MPFR_RNDN);
+        mpfr_mul(f, f, t, MPFR_RNDN);
+        mpfr_const_pi(t, MPFR_RNDN);
+        mpfr_sqrt(t, t, MPFR_RNDN);
+        mpfr_mul(f, f, t, MPFR_RNDN);
+        mpfr_div_2ui(f, f, 1, MPFR_RNDN);
+        mpfr_sub(y, y, f, MPFR_RNDN);
+    }
+    if (mpfr_sgn(x) < 0) mpfr_neg(y, y, MPFR_RNDN);
+    const int inex = mpfr_set(r, y, m);
+    mpfr_clears(q, y, f, t, static_cast<mpfr_ptr>(nullptr));
+    return inex;
+}
 int lgamma_(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {
     int sign;
     return mpfr_lgamma(r, &sign, x, m);
@@ -47,6 +85,43 @@ int lgamma_(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {
 
 constexpr double kRt2 = 1.4142135623730951;
 constexpr double kMax = 1.7976931348623157e308;
+
+// LGamma's zeros: 1, 2, and on the negative axis the two of each (-n-1, -n)
+// up to n = 16 (beyond, no double comes near one), each alone between a pole
+// and -n-1/2. Lines: the whole line, the zeros' ranges, and beside each pole
+// m the stretch about 1/m! away that holds the zeros next to it.
+std::vector<Crossing> lgamma_crossings() {
+    std::vector<Crossing> c = {{0.8, 1.2, Target::root}, {1.6, 2.4, Target::root}, {1e30, kMax, Target::overflow}};
+    for (int n = 2; n <= 16; ++n) {
+        c.push_back({-n - 1.0, -n - 0.5, Target::root});
+        c.push_back({-n - 0.5, -1.0 * n, Target::root});
+    }
+    return c;
+}
+std::vector<Interval> lgamma_lines() {
+    std::vector<Interval> a = {{-kMax, kMax}, {-20, 100}, {0, 3}, {0.9, 1.1}, {1.9, 2.1}, {-5, 0}, {-200, -180}};
+    double f = 1;  // 1/m!
+    for (int m = 2; m <= 16; ++m) {
+        f /= m;
+        a.push_back({-m - 1.8 * f, -m - 0.55 * f});
+        if (m > 2) a.push_back({-m + 0.55 * f, -m + 1.8 * f});
+    }
+    return a;
+}
+
+// Sin, Cos, SinCos, Tan: the whole line, the common ranges, both sides of the
+// vector kernels' bound 90112 and of the scalar reduction's 2^17; points:
+// the doubles nearest to a multiple of pi/2 in each binade that has a record
+// (6411027962775774 2^-47 is 2^-60.5 from 29 pi/2, the others within 2^-52),
+// 6381956970095103 2^797 (2^-61 from a multiple of pi/2, the hardest double),
+// and the large arguments 1e22 and 2^1023.
+const std::vector<Interval> kTrigLines = {{-kMax, kMax}, {-10, 10}, {-1e5, 1e5}, {9e4, 9.03e4}, {1.3e5, 1.32e5},
+                                          {-0x1p-20, 0x1p-20}};
+const std::vector<double> kTrigPoints = {
+    0x1.921fb54442d18p0, 0x1.2d97c7f3321d2p2, 0x1.dd85a7410f58dp4, 0x1.6c6cbc45dc8dep5, 0x1.6c6cbc45dc8dep6,
+    0x1.6c6cbc45dc8dep7, 0x1.6c6cbc45dc8dep8, 0x1.6c6cbc45dc8dep9, 0x1.6c6cbc45dc8dep10, 0x1.6c6cbc45dc8dep11,
+    0x1.6c6cbc45dc8dep12, 0x1.6c6cbc45dc8dep13, 0x1.635e3d74befcap14, 0x1.67e57cdd4dc54p15, 0x1.65a1dd290660fp16,
+    0x1.6ac5b262ca1ffp849, 90112.0, 0x1p17, 0x1p30, 1e22, 0x1p1023};
 
 const FnInfo kFunctions[] = {
     // ---- arithmetic and rounding: exact references ----
@@ -90,70 +165,109 @@ const FnInfo kFunctions[] = {
 
     // ---- trigonometric ----
     {.name = "Sin", .ref1 = mpfr_sin, .fast = [](double x) { return std::sin(x); }, .peer = "sin",
-     .status_s = statuses({1}), .status_d = statuses({1}), .a = {{-10, 10}, {-1e5, 1e5}}},
+     .status_s = statuses({1}), .status_d = statuses({1}), .a = kTrigLines, .points = kTrigPoints},
     {.name = "Cos", .ref1 = mpfr_cos, .fast = [](double x) { return std::cos(x); }, .peer = "cos",
-     .status_s = statuses({1}), .status_d = statuses({1}), .a = {{-10, 10}, {-1e5, 1e5}}},
+     .status_s = statuses({1}), .status_d = statuses({1}), .a = kTrigLines, .points = kTrigPoints},
     {.name = "Tan", .ref1 = mpfr_tan, .fast = [](double x) { return std::tan(x); }, .peer = "tan",
-     .status_s = statuses({1}), .status_d = statuses({1}), .a = {{-10, 10}, {-1e5, 1e5}}},
+     .status_s = statuses({1}), .status_d = statuses({1}), .a = kTrigLines, .points = kTrigPoints},
     {.name = "SinCos", .ref_two = mpfr_sin_cos, .status_s = statuses({1}), .status_d = statuses({1}),
-     .a = {{-10, 10}, {-1e5, 1e5}}},
+     .a = kTrigLines, .points = kTrigPoints},
+    // Asin/Acos: the domain, a little beyond it, the last 2^-20 before +-1;
+    // points at +-1, the switch of the quotient at 1/sqrt(2), and 2^-26.
     {.name = "Asin", .ref1 = mpfr_asin, .fast = [](double x) { return std::asin(x); }, .peer = "asin",
-     .status_d = statuses({1}), .a = {{-1, 1}}},
+     .status_s = statuses({1}), .status_d = statuses({1}),
+     .a = {{-1, 1}, {-2, 2}, {1 - 0x1p-20, 1}, {-1, -1 + 0x1p-20}},
+     .points = {1, -1, 0x1.6a09e667f3bcdp-1, -0x1.6a09e667f3bcdp-1, 0x1p-26, 0.5}},
     {.name = "Acos", .ref1 = mpfr_acos, .fast = [](double x) { return std::acos(x); }, .peer = "acos",
-     .status_d = statuses({1}), .a = {{-1, 1}}},
+     .status_s = statuses({1}), .status_d = statuses({1}),
+     .a = {{-1, 1}, {-2, 2}, {1 - 0x1p-20, 1}, {-1, -1 + 0x1p-20}},
+     .points = {1, -1, 0x1.6a09e667f3bcdp-1, -0x1.6a09e667f3bcdp-1, 0x1p-26, 0.5}},
+    // Atan: every magnitude; points at 1 (the quotient flips), the smallest
+    // table node 2^-8 and the ends of the float-range reciprocal.
     {.name = "Atan", .ref1 = mpfr_atan, .fast = [](double x) { return std::atan(x); }, .peer = "atan",
-     .a = {{-20, 20}}},
-    {.name = "Atan2", .ref2 = mpfr_atan2, .peer = "atan2", .a = {{-10, 10}}, .b = {{-10, 10}}},
+     .a = {{-kMax, kMax}, {-20, 20}, {-1, 1}}, .points = {1, -1, 0x1p-8, 0x1p8, 0x1p126, 0x1p128}},
+    // Atan2: both arguments over every magnitude (ratios up to the whole
+    // exponent range) and near 1; the special-value pairs cover the signed
+    // zeros and infinities of both arguments.
+    {.name = "Atan2", .ref2 = mpfr_atan2, .peer = "atan2", .a = {{-kMax, kMax}, {-10, 10}},
+     .b = {{-kMax, kMax}, {-10, 10}}},
 
     // ---- hyperbolic ----
+    // Whole domains, the polynomial/table switch at 0.25, the one-sided
+    // switch near 21.49, the overflow edges, and the neighbourhoods of 0 and
+    // 1 where the inverse functions must keep their relative accuracy.
     {.name = "Sinh", .ref1 = mpfr_sinh, .fast = [](double x) { return std::sinh(x); }, .peer = "sinh",
-     .status_s = statuses({3}), .a = {{-90, 90, "s"}, {-711, 711, "d"}, {-1, 1}},
-     .crossings = {{0, 800, Target::overflow}, {-800, 0, Target::overflow}}},
+     .status_s = statuses({3}), .a = {{-kMax, kMax}, {-90, 90, "s"}, {-711, 711, "d"}, {-1, 1}, {-0.3, 0.3}, {20, 23}},
+     .crossings = {{0, 800, Target::overflow}, {-800, 0, Target::overflow}}, .points = {0.25, -0.25, 21.487562597358306}},
     {.name = "Cosh", .ref1 = mpfr_cosh, .fast = [](double x) { return std::cosh(x); }, .peer = "cosh",
-     .status_s = statuses({3}), .status_d = statuses({3}), .a = {{-90, 90, "s"}, {-711, 711, "d"}, {-1, 1}},
-     .crossings = {{0, 800, Target::overflow}}},
+     .status_s = statuses({3}), .status_d = statuses({3}),
+     .a = {{-kMax, kMax}, {-90, 90, "s"}, {-711, 711, "d"}, {-1, 1}, {20, 23}},
+     .crossings = {{0, 800, Target::overflow}}, .points = {21.487562597358306, 708.39599609375}},
     {.name = "Tanh", .ref1 = mpfr_tanh, .fast = [](double x) { return std::tanh(x); }, .peer = "tanh",
-     .a = {{-20, 20}}},
+     .a = {{-kMax, kMax}, {-25, 25}, {-1, 1}, {-0.3, 0.3}}, .points = {0.25, -0.25, 22}},
     {.name = "Asinh", .ref1 = mpfr_asinh, .fast = [](double x) { return std::asinh(x); }, .peer = "asinh",
-     .a = {{-1e3, 1e3}}},
+     .a = {{-kMax, kMax}, {-1e3, 1e3}, {-1, 1}, {-0x1p-20, 0x1p-20}, {1e7, 1e9}}, .points = {0x1p-27, 0x1p28}},
     {.name = "Acosh", .ref1 = mpfr_acosh, .fast = [](double x) { return std::acosh(x); }, .peer = "acosh",
-     .a = {{1, 1e3}, {1, 2}}},
+     .a = {{1, kMax}, {1, 1e3}, {1, 2}, {1, 1 + 0x1p-20}, {1e7, 1e9}}, .points = {1, 0x1p28}},
     {.name = "Atanh", .ref1 = mpfr_atanh, .fast = [](double x) { return std::atanh(x); }, .peer = "atanh",
-     .status_d = statuses({1, 2}), .a = {{-1, 1}}},
+     .status_d = statuses({1, 2}), .a = {{-1, 1}, {0.99, 1}, {-1, -0.99}, {-0x1p-20, 0x1p-20}},
+     .points = {1, -1, 0x1p-27}},
 
     // ---- powers and roots ----
+    // Every exponent (key-uniform over the whole line) and a value-uniform
+    // stretch around 1; Sqrt also on the negative side (NaN, no report).
     {.name = "Sqrt", .ref1 = mpfr_sqrt, .fast = [](double x) { return std::sqrt(x); }, .peer = "sqrt",
-     .a = {{0.25, 4}}},
+     .a = {{-kMax, kMax}, {0, kMax}, {0.25, 4}}},
     {.name = "InvSqrt", .ref1 = inv_sqrt, .fast = [](double x) { return 1 / std::sqrt(x); },
-     .status_s = statuses({1, 2}), .a = {{0.25, 4}}},
+     .status_s = statuses({1, 2}), .quiet_slots = 0b101, .a = {{-kMax, kMax}, {0, kMax}, {0.25, 4}}},
     {.name = "Cbrt", .ref1 = mpfr_cbrt, .fast = [](double x) { return std::cbrt(x); }, .peer = "cbrt",
-     .a = {{-8, 8}}},
+     .a = {{-kMax, kMax}, {0, kMax}, {-8, 8}}},
     {.name = "InvCbrt", .ref1 = inv_cbrt, .fast = [](double x) { return 1 / std::cbrt(x); },
-     .status_d = statuses({2}), .a = {{-8, 8}}},
+     .status_d = statuses({2}), .a = {{-kMax, kMax}, {0, kMax}, {-8, 8}}},
     {.name = "Pow2o3", .ref1 = pow2o3, .fast = [](double x) { return std::cbrt(x) * std::cbrt(x); },
-     .a = {{0, 100}}},
+     .a = {{-kMax, kMax}, {0, kMax}, {0, 100}}},
     {.name = "Pow3o2", .ref1 = pow3o2, .fast = [](double x) { return x < 0 ? NAN : x * std::sqrt(x); },
-     .status_s = statuses({1}), .status_d = statuses({1}), .a = {{0, 100}}},
+     .status_s = statuses({1}), .status_d = statuses({1}), .a = {{-kMax, kMax}, {0, kMax}, {0, 100}},
+     .crossings = {{1, kMax, Target::overflow}, {0, 1, Target::min_normal}, {0, 1, Target::to_zero}}},
+    // The plane: every exponent of x (both signs) against every exponent of
+    // y; x next to 1 against |y| up to 2^60; moderate values; y from -1100
+    // to 1100 puts many results next to overflow and underflow.
     {.name = "Pow", .ref2 = mpfr_pow, .peer = "pow", .status_s = statuses({1}), .status_d = statuses({1}),
-     .a = {{0, 10}, {-10, 10}}, .b = {{-40, 40}, {-4, 4}}},
+     .a = {{-kMax, kMax}, {0, kMax}, {1 - 0x1p-20, 1 + 0x1p-20}, {0, 10}, {-10, 10}},
+     .b = {{-kMax, kMax}, {-1100, 1100}, {-0x1p60, 0x1p60}, {-40, 40}, {-4, 4}}},
     {.name = "Powx", .ref2 = mpfr_pow, .status_s = statuses({1}), .status_d = statuses({1}),
-     .a = {{0, 10}, {-10, 10}}, .b = {{-40, 40}, {-4, 4}}},
-    {.name = "Hypot", .ref2 = mpfr_hypot, .peer = "hypot", .a = {{-1e3, 1e3}}, .b = {{-1e3, 1e3}}},
+     .a = {{-kMax, kMax}, {0, kMax}, {1 - 0x1p-20, 1 + 0x1p-20}, {0, 10}, {-10, 10}},
+     .b = {{-kMax, kMax}, {-1100, 1100}, {-0x1p60, 0x1p60}, {-40, 40}, {-4, 4}}},
+    // Huge and tiny components on both sides, and the ordinary range.
+    {.name = "Hypot", .ref2 = mpfr_hypot, .peer = "hypot", .a = {{-kMax, kMax}, {-1e3, 1e3}, {-0x1p-1000, 0x1p-1000}},
+     .b = {{-kMax, kMax}, {-1e3, 1e3}, {0x1p1000, kMax}}},
 
     // ---- special functions ----
     {.name = "Erf", .ref1 = mpfr_erf, .fast = [](double x) { return std::erf(x); }, .peer = "erf",
-     .a = {{-6, 6}}},
+     .a = {{-6, 6}, {-0.6, 0.6}, {-0x1p-20, 0x1p-20}}, .points = {0.5, -0.5}},
     {.name = "Erfc", .ref1 = mpfr_erfc, .fast = [](double x) { return std::erfc(x); }, .peer = "erfc",
-     .a = {{-10, 11, "s"}, {-6, 28, "d"}},
-     .crossings = {{0, 30, Target::min_normal}, {0, 30, Target::to_zero}}},
+     .a = {{-10, 11, "s"}, {-6, 28, "d"}, {-0.6, 0.6}, {15, 28, "d"}, {-0x1p-20, 0x1p-20}},
+     .crossings = {{0, 30, Target::min_normal}, {0, 30, Target::to_zero}}, .points = {0.5, -0.5, 26.5}},
+    // ErfInv: the whole domain, value-uniform and by exponent toward 0 and
+    // toward ±1 (1 - 2^-k), the branch points 0.5205 and erf(1/2), and the
+    // domain errors beyond ±1.
+    {.name = "ErfInv", .ref1 = erfinv_, .status_s = statuses({1, 2}), .status_d = statuses({1, 2}),
+     .a = {{-1, 1}, {-0x1p-20, 0x1p-20}, {0.99, 1}, {-1, -0.999}, {1 - 0x1p-20, 1}, {0.5, 0.54}, {-4, 4}},
+     .points = {0.5205, 0.5204998778130465, 0x1p-35, 1 - 0x1p-24, 1 - 0x1p-53, 0.9981}},
     {.name = "CdfNorm", .ref1 = cdfnorm, .fast = [](double x) { return std::erfc(-x / kRt2) / 2; },
-     .status_d = statuses({4}), .a = {{-15, 6, "s"}, {-39, 9, "d"}},
-     .crossings = {{-40, 0, Target::min_normal}, {-40, 0, Target::to_zero}}},
+     .status_s = statuses({4}), .status_d = statuses({4}),
+     .a = {{-15, 6, "s"}, {-39, 9, "d"}, {-39, -30, "d"}, {-1, 1}, {-0x1p-20, 0x1p-20}},
+     .crossings = {{-40, 0, Target::min_normal}, {-40, 0, Target::to_zero}},
+     .points = {-37.3, -12.9, 0.7071067811865476, -0.7071067811865476}},
+    // Gamma: the whole line, the overflow edge, the negative axis down to
+    // where the results leave the denormals; LGamma: around its zeros (above).
     {.name = "TGamma", .ref1 = mpfr_gamma, .fast = [](double x) { return std::tgamma(x); }, .peer = "tgamma",
-     .status_s = statuses({1, 2, 4}), .a = {{-20, 36, "s"}, {-180, 172, "d"}, {0, 3}},
-     .crossings = {{2, 200, Target::overflow}}},
-    {.name = "LGamma", .ref1 = lgamma_, .peer = "lgamma", .status_s = statuses({2, 3}),
-     .a = {{-20, 100}, {0, 3}}},
+     .status_s = statuses({1, 2, 4}),
+     .a = {{-kMax, kMax}, {-50, 36, "s"}, {-200, 172, "d"}, {0, 3}, {-5, 0}, {-0x1p-20, 0x1p-20}},
+     .crossings = {{2, 200, Target::overflow}}, .points = {1, 2, 3, -0.5, -1.5, -170.5, -184.5, -42.5}},
+    {.name = "LGamma", .ref1 = lgamma_, .fast = [](double x) { return std::lgamma(x); }, .peer = "lgamma",
+     .status_s = statuses({2, 3}),
+     .a = lgamma_lines(), .crossings = lgamma_crossings(), .points = {1, 2, -0.5, -2.5, -190.5}},
 };
 
 }  // namespace

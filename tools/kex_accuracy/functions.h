@@ -56,6 +56,7 @@ struct FnInfo {
     Fast1 fast = nullptr;     // within a few hundred double ulps everywhere (float rows only)
     const char* peer = nullptr;  // C name of the double function in libm and SLEEF
     uint8_t status_s = 0, status_d = 0;  // bit k: the kernels report status k
+    uint8_t quiet_slots = 0;  // bit k: the kernel of slot k (LA 0, HA 1, EP 2) reports nothing
     std::vector<Interval> a = {}, b = {};  // sampling intervals of each argument
     std::vector<Crossing> crossings = {};
     std::vector<double> points = {};  // further arguments worth their neighbourhood

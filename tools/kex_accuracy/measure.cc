@@ -295,10 +295,13 @@ template <class T> void measure_typed(const Row& row, const FnInfo& f, const Opt
                 r.st = m.st, r.same_as = m.slot, r.exhaustive = m.exhaustive, r.arguments = m.arguments;
         if (r.same_as < 0 && exhaustive) {
             r.exhaustive = true, r.arguments = uint64_t(1) << 32;
-            r.st = exhaustive_float(f, listed, entry[slot], opt.threads);
+            r.st = exhaustive_float(f, (f.quiet_slots >> slot & 1) ? 0 : listed, entry[slot], opt.threads);
         } else if (r.same_as < 0) {
             run<T>(entry[slot], row.shape, s, r0.data(), r1.data(), codes.data());
-            r.st = score_all(r0, r1, codes.data()), r.arguments = n;
+            // A quiet slot returns the same values without any report.
+            const bool quiet = f.quiet_slots >> slot & 1;
+            r.st = score_all(r0, r1, quiet ? nullptr : codes.data()), r.arguments = n;
+            if (quiet) r.st.bad_status += static_cast<uint64_t>(std::count_if(codes.begin(), codes.end(), [](uint8_t c) { return c != 0; }));
             r.st.bad_status += stray_reports();
             std::fill(codes.begin(), codes.end(), 0);
         }

@@ -153,6 +153,18 @@ void run_two(const char* name, int32_t n, const typename Op::T* a, typename Op::
     run_kernel(op, name, n, Arrays<Op>{{a}, {r1, r2}});
 }
 
+// Scalar-exponent power: the policy object is built from the exponent; a
+// policy with whole_call(name, n, a, b, r) may take over the whole call for
+// particular exponents (it returns true when it did).
+template <class Op>
+void run_powx(const char* name, int32_t n, const typename Op::T* a, typename Op::T b, typename Op::T* r) {
+    if (n <= 0) return;
+    if constexpr (requires { Op::whole_call(name, n, a, b, r); }) {
+        if (Op::whole_call(name, n, a, b, r)) return;
+    }
+    run_kernel(Op(b), name, n, Arrays<Op>{{a}, {r}});
+}
+
 // Linear fraction: the policy chooses its path from the four coefficients
 // once per call, Op::with_path(sa, oa, sb, ob, run) calling run(policy,
 // inputs) with the path's policy object and the arrays it reads. The control

@@ -280,6 +280,16 @@ inline X1<double> rcp_estimate(X1<double> a) {
     return {_mm_cvtsd_f64(_mm_cvtss_sd(_mm_setzero_pd(), _mm_rcp_ss(f)))};
 }
 
+// The processor's reciprocal square-root estimate: relative error at most
+// 1.5 * 2^-12; doubles in float range go through the float estimate as above.
+inline F32x4 rsqrt_estimate(F32x4 a) { return {_mm_rsqrt_ps(a.v)}; }
+inline X1<float> rsqrt_estimate(X1<float> a) { return {_mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(a.v)))}; }
+inline F64x2 rsqrt_estimate(F64x2 a) { return {_mm_cvtps_pd(_mm_rsqrt_ps(_mm_cvtpd_ps(a.v)))}; }
+inline X1<double> rsqrt_estimate(X1<double> a) {
+    const __m128 f = _mm_cvtsd_ss(_mm_setzero_ps(), _mm_set_sd(a.v));
+    return {_mm_cvtsd_f64(_mm_cvtss_sd(_mm_setzero_pd(), _mm_rsqrt_ss(f)))};
+}
+
 // ---- float <-> double ---------------------------------------------------------------
 // A float vector as its double halves and back (single-precision kernels that
 // refine a quotient in double precision).

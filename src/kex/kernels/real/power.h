@@ -3,3 +3,9 @@
 // power/; the scalar routines they share between the levels are defined once,
 // in the SSE2 unit.
 #pragma once
+
+#include "kex/kernels/real/power/sqrt.h"
+#include "kex/kernels/real/power/cbrt.h"
+#include "kex/kernels/real/power/pow3o2.h"
+#include "kex/kernels/real/power/pow.h"
+#include "kex/kernels/real/power/hypot.h"

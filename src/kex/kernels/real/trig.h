@@ -3,3 +3,8 @@
 // header under trig/; the scalar routines they share between the levels are
 // defined once, in the SSE2 unit.
 #pragma once
+#include "kex/kernels/real/trig/sincos_double.h"
+#include "kex/kernels/real/trig/sincos_single.h"
+#include "kex/kernels/real/trig/tan.h"
+#include "kex/kernels/real/trig/atan.h"
+#include "kex/kernels/real/trig/asin_acos.h"

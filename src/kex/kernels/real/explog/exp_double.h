@@ -225,6 +225,6 @@ template <> struct OpFor<fn_Expm1, acc_EP, double> { using type = dexp::Expm1Op<
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_explog)
 #include "kex/kernels/real/explog/exp_double_scalar.inc"
 #endif

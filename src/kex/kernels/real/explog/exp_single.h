@@ -159,7 +159,7 @@ inline float runtime_product(float a, float b) {
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_explog)
 extern "C" {
 
 int32_t _ScalarExp(const float* a, float* r) {

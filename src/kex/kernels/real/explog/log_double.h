@@ -241,7 +241,7 @@ template <> struct OpFor<fn_Log1p, acc_EP, double> { using type = dlog::LogOp<dl
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_explog)
 extern "C" {
 int32_t _dLn_Scalar(const double* a, double* r) {
     return kex::KEX_LVL::dlog::scalar<kex::KEX_LVL::dlog::Kind::Ln>(*a, r);

@@ -229,7 +229,7 @@ template <> struct OpFor<fn_Log1p, acc_EP, float> { using type = slog::LogOp<slo
 }  // namespace kex
 
 // The special-value routines, shared by every level, live in the SSE2 unit.
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_explog)
 namespace {
 
 // ln x in double for a positive normal double x times 2^ecorr: near 1 a
