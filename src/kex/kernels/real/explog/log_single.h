@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "kex/kernels/poly.h"
 #include "kex/kernels/skeleton.h"
 #include "kex/kernels/tags.h"
 
@@ -49,18 +50,6 @@ namespace slog {
 
 enum class Kind { Ln, Log10, Log1p };
 
-// Horner's rule, c[0] the constant term, unrolled at compile time.
-template <class V, class C, int N, size_t... I>
-[[gnu::always_inline]] inline V horner_steps(V x, const C (&c)[N], std::index_sequence<I...>) {
-    using T = typename V::elem;
-    V p = V::splat(static_cast<T>(c[N - 1]));
-    ((p = p * x + V::splat(static_cast<T>(c[N - 2 - I]))), ...);
-    return p;
-}
-template <class V, class C, int N>
-[[gnu::always_inline]] inline V horner(V x, const C (&c)[N]) {
-    return horner_steps(x, c, std::make_index_sequence<N - 1>{});
-}
 
 // ---- HA: in double, with the table -----------------------------------------
 // ln(1 + v) - v = v^2 (c2 + c3 v + c4 v^2) on |v| <= 2^-8, relative error of
@@ -246,7 +235,7 @@ double slog_ln_double(double x, int ecorr) {
     using U = kex::KEX_LVL::X1<double>;
     if (ecorr == 0 && x - 1.0 <= 0x1p-7 && 1.0 - x <= 0x1p-7) {
         const double u = x - 1.0;
-        return kex::KEX_LVL::slog::horner(U{u}, q).v * u * u + u;
+        return kex::KEX_LVL::horner(U{u}, q).v * u * u + u;
     }
     const uint64_t ix = kex::KEX_LVL::bits_of(x) + (uint64_t{1} << 44);
     const double e = static_cast<double>(static_cast<int>(ix >> 52) - 1023 + ecorr);
@@ -256,7 +245,7 @@ double slog_ln_double(double x, int ecorr) {
     const double v = m * t[0] - 1.0;  // exact for a float mantissa
     const double hi = e * 0.6931471805598903 + t[1];  // exact: both on the 2^-42 grid
     const double lo = e * 5.497923018708371e-14 + t[2];
-    return hi + (lo + (kex::KEX_LVL::slog::horner(U{v}, q).v * v * v + v));
+    return hi + (lo + (kex::KEX_LVL::horner(U{v}, q).v * v * v + v));
 }
 
 // The cases shared by Ln and Log10: ln of a positive argument in double, or

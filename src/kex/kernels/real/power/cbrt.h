@@ -62,7 +62,7 @@ template <class W>
     const W m = f * select(j == one, two, select(j == two, W::splat(4.0), one));
     const W c = select(j == one, W::splat(0x1.965fea53d6e3dp-1),  // 2^(-1/3)
                        select(j == two, W::splat(0x1.428a2f98d728bp-1), one));  // 2^(-2/3)
-    return {m, k, pw::horner(f, kStart) * c};
+    return {m, k, horner(f, kStart) * c};
 }
 
 // |x|^p for p = 1/3, -1/3, 2/3 of positive normal doubles, single-precision
@@ -78,8 +78,8 @@ template <Kind K, Flavour F, bool Exact, class W>
         W r = d.r0;
         if constexpr (F != Flavour::EP) {
             const W e = W::splat(1.0) - d.m * (r * r * r);
-            if constexpr (F == Flavour::HA) r = r + r * (e * pw::horner(e, kSeries3));
-            else r = r + r * (e * pw::horner(e, kSeries2));
+            if constexpr (F == Flavour::HA) r = r + r * (e * horner(e, kSeries3));
+            else r = r + r * (e * horner(e, kSeries2));
         }
         if constexpr (K == Kind::Cbrt) y = d.m * (r * r);
         else if constexpr (K == Kind::InvCbrt) y = r;
@@ -90,7 +90,7 @@ template <Kind K, Flavour F, bool Exact, class W>
         W p, q;
         pw::two_prod(d.m, s * rh, p, q);       // s rh exact, 51 bits
         const W e = (W::splat(1.0) - p) - q;   // 1 - p exact: p is within 2^-12 of 1
-        const W rl = rh * (e * pw::horner(e, kSeries));
+        const W rl = rh * (e * horner(e, kSeries));
         if constexpr (K == Kind::InvCbrt) {
             y = rh + rl;
         } else if constexpr (K == Kind::Pow2o3) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "kex/kernels/poly.h"
 #include "kex/kernels/skeleton.h"
 
 namespace kex {
@@ -44,18 +45,6 @@ template <class W>
     return int_to_float(bits_shr<52>(a)) - W::splat(1023.0);
 }
 
-// Horner's rule, c[0] the constant term, unrolled at compile time.
-template <class V, class C, int N, size_t... I>
-[[gnu::always_inline]] inline V horner_steps(V x, const C (&c)[N], std::index_sequence<I...>) {
-    using T = typename V::elem;
-    V p = V::splat(static_cast<T>(c[N - 1]));
-    ((p = p * x + V::splat(static_cast<T>(c[N - 2 - I]))), ...);
-    return p;
-}
-template <class V, class C, int N>
-[[gnu::always_inline]] inline V horner(V x, const C (&c)[N]) {
-    return horner_steps(x, c, std::make_index_sequence<N - 1>{});
-}
 
 // Masks of lanes outside [lo, hi] (NaN included).
 template <class V>

@@ -100,7 +100,7 @@ struct InvSqrtSingleOp : PolicyBase<float, 1, 1> {
             for (int k = 0; k < Wd::parts; ++k) {
                 const W rd = Wd::part(r, k);
                 const W e = W::splat(1.0) - (Wd::part(x[0], k) * rd) * rd;  // x r exact
-                out[k] = rd + rd * (e * pw::horner(e, kSeries4));
+                out[k] = rd + rd * (e * horner(e, kSeries4));
             }
             y[0] = Wd::join(out);
         } else if constexpr (F == Flavour::LA) {
@@ -132,7 +132,7 @@ template <Flavour F, class W>
     } else {
         e = W::splat(1.0) - m * r2;
     }
-    return (r + r * (e * pw::horner(e, kSeries))) * s;
+    return (r + r * (e * horner(e, kSeries))) * s;
 }
 
 template <Flavour F>
