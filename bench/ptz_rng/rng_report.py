@@ -32,6 +32,10 @@ PAIRS = [
     ("NIEDERREITER coordinates, d = 10", "Niederreiter", "GslNiederreiter", ["1000/10", "1000000/10"]),
     ("NIEDERREITER coordinates, d = 12", "Niederreiter", "GslNiederreiter", ["1000/12", "1000000/12"]),
 ]
+# Names of the peers' benchmarks as the page shows them.
+PEER_NAMES = {"BM_Random123Philox": "Random123 philox4x32", "BM_Random123Ars5": "Random123 ars4x32 (5 rounds)",
+              "BM_RandomDevice": "std::random_device", "GslSobol": "gsl_qrng_sobol",
+              "GslNiederreiter": "gsl_qrng_niederreiter_2"}
 TIMES = ["skip_2^64-1/MT19937", "skip_2^64-1/SFMT19937"]
 
 
@@ -57,7 +61,7 @@ def main(argv):
             a, b = rate.get(f"{ours}/{size}"), rate.get(f"{peer}/{size}")
             if a and b:
                 n = size.split("/")[0]
-                lines.append(f"| {what} | {peer.split('/')[-1]} | {n} | {a / 1e6:.0f} | {b / 1e6:.0f} | {a / b:.2f} |")
+                lines.append(f"| {what} | {PEER_NAMES.get(peer, peer.split('/')[-1])} | {n} | {a / 1e6:.0f} | {b / 1e6:.0f} | {a / b:.2f} |")
     skips = [f"| {name.split('/')[-1]} | {time_ms[name]:.2f} |" for name in TIMES if name in time_ms]
     if skips:
         lines += ["", "Skip-ahead by 2^64 − 1 (ms of CPU time):", "", "| generator | ms |", "|---|---|"] + skips
