@@ -7,12 +7,14 @@
 // split exactly (Dekker, no FMA) so sh - q ch is exact. Near a pole ch is
 // the (exact-sum) reduced argument itself, so the relative accuracy holds
 // there too: about 0.5 ulp + 2^-8. LA divides the two HA-rounded values
-// (under 1.6 ulp), EP the two EP values (2^-33 relative). Lanes beyond the
-// vector bound (90112 for HA, 2^17 else) use the scalar evaluator with the
-// exact reduction; the infinities and NaN go to the special-value routines.
+// (under 1.6 ulp), EP takes a continued fraction (2^-34 relative). Lanes
+// beyond the vector bound (90112 for HA, 2^17 else) use the scalar evaluator
+// with the exact reduction; the infinities and NaN go to the special-value
+// routines.
 //
 // Single precision widens to double and rounds once: the double LA method
-// for HA (0.5 + 2^-28 float ulp), the EP one for LA and EP (0.5 + 2^-9).
+// for HA (0.5 + 2^-28 float ulp), a table-free continued fraction for LA
+// and EP (0.5 + 2^-9).
 #pragma once
 
 #include <cstdint>
@@ -52,6 +54,23 @@ template <class V> [[gnu::always_inline]] inline V tan_quotient(V sh, V sl, V ch
     return q + (((sh - p) - pe) + (sl - q * cl)) / (ch + cl);
 }
 
+// EP (and single-precision LA and EP) without a table: x = k pi/2 + r,
+// |r| <= pi/4 (pi/2 as the halved three-part pi, exact below 2^17), and the
+// continued fraction of tan cut after 11: tan r = r N(z) / D(z), z = r^2,
+//   N = 10395 - 1260 z + 21 z^2, D = 10395 - 4725 z + 210 z^2 - z^3,
+// off by under 2^-34 relative on |r| <= pi/4; odd k gives -1/tan r = D / (-r N).
+template <class V> [[gnu::always_inline]] inline V tan_cf(V x) {
+    const V t = x * c<V>(2 * kInvPi) + c<V>(kShifter);
+    const V k = t - c<V>(kShifter);
+    const V r = ((x - k * c<V>(kPi1 * 0.5)) - k * c<V>(kPi2 * 0.5)) - k * c<V>(kPi3 * 0.5);
+    const V z = r * r;
+    const V num = r * (c<V>(10395.0) + z * (c<V>(-1260.0) + z * c<V>(21.0)));
+    const V den = c<V>(10395.0) + z * (c<V>(-4725.0) + z * (c<V>(210.0) - z));
+    const V h = k * c<V>(0.5);
+    const auto odd = abs(h - ((h + c<V>(kShifter)) - c<V>(kShifter))) > c<V>(0.25);
+    return select(odd, den, num) / select(odd, c<V>(0.0) - num, den);
+}
+
 template <Flavour F, class V> [[gnu::always_inline]] inline V tan_of(V x) {
     if constexpr (F == Flavour::HA) {
         const Reduced<V> d = reduce(x);
@@ -60,10 +79,12 @@ template <Flavour F, class V> [[gnu::always_inline]] inline V tan_of(V x) {
         const V sh = combine_pair(row(d.t, 0), d, ps, pc, sl);
         const V ch = combine_pair(row(d.t, 16), d, ps, pc, cl);
         return select(abs(x) < c<V>(kTanTinyBound), x, tan_quotient(sh, sl, ch, cl));
-    } else {
+    } else if constexpr (F == Flavour::LA) {
         V s, co;
-        sincos_of<F == Flavour::LA ? Flavour::HA : Flavour::EP>(x, s, co);
+        sincos_of<Flavour::HA>(x, s, co);
         return s / co;
+    } else {
+        return tan_cf(x);
     }
 }
 
@@ -91,7 +112,7 @@ struct TanOp : PolicyBase<float, 1, 1> {
         using W = Widened<V>;
         typename W::type d[W::parts];
         for (int p = 0; p < W::parts; ++p)
-            d[p] = dtrig::tan_of<F == Flavour::HA ? Flavour::LA : Flavour::EP>(W::part(x[0], p));
+            d[p] = F == Flavour::HA ? dtrig::tan_of<Flavour::LA>(W::part(x[0], p)) : dtrig::tan_cf(W::part(x[0], p));
         y[0] = W::join(d);
         return off_range(x[0]);
     }
