@@ -92,17 +92,4 @@ int32_t seed(RngStream* s, int32_t n, const void* params) {
 
 }  // namespace
 
-extern "C" ORVU_API int32_t __ptzBRngNiederrInitStream(int32_t method, RngStream* s, int32_t n, const void* params) {
-    switch (method) {
-    case 0:
-        return seed(s, n, params);
-    case 1:
-        return select_coordinate(s, kLayout, n, params);
-    case 2:
-        return skip_ahead(s, kLayout, n, params);
-    default:
-        return PTZ_ERROR_BAD_METHOD;
-    }
-}
-
-PTZ_DEFINE_QUASI_OUTPUT(Niederr, kLayout)
+PTZ_DEFINE_QUASI_OUTPUT(Niederr, kLayout, seed)

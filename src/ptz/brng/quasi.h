@@ -234,9 +234,18 @@ inline int32_t word_draw(RngStream* s, const Layout& l, int32_t n, void* r) {
 
 }  // namespace ptz::quasi
 
-// The three output functions of quasi-random generator NAME over layout L.
-#define PTZ_DEFINE_QUASI_OUTPUT(NAME, L)                                                               \
+// The four functions of quasi-random generator NAME over layout L: SEED
+// builds the state (method 0); coordinate selection and skip-ahead are shared.
+#define PTZ_DEFINE_QUASI_OUTPUT(NAME, L, SEED)                                                         \
     extern "C" {                                                                                       \
+    ORVU_API int32_t __ptzBRng##NAME##InitStream(int32_t method, RngStream* s, int32_t n, const void* params) { \
+        switch (method) {                                                                              \
+        case 0: return SEED(s, n, params);                                                             \
+        case 1: return ptz::quasi::select_coordinate(s, L, n, params);                                 \
+        case 2: return ptz::quasi::skip_ahead(s, L, n, params);                                        \
+        default: return PTZ_ERROR_BAD_METHOD;                                                          \
+        }                                                                                              \
+    }                                                                                                  \
     ORVU_API int32_t __ptzsBRng##NAME(RngStream* s, int32_t n, float* r, float a, float b) {          \
         return ptz::quasi::real_draw<float>(s, L, n, r, a, b);                                         \
     }                                                                                                  \
