@@ -34,7 +34,7 @@ FAMILIES = {
     "trig": ("Trigonometric functions", ""),
     "power": ("Powers and roots", ""),
     "hyperbolic": ("Hyperbolic functions", ""),
-    "special": ("Special functions", ""),
+    "erfgamma": ("Error functions and gamma", ""),
     "ctransc": ("Complex functions", ""),
 }
 FLAVOURS = ("HA", "LA", "EP")

@@ -220,6 +220,6 @@ void emit(std::ostream& os) {
     emit_small(os, 4);
 }
 
-const kex_tables::Register reg("kex/kernels/real/special/erf_table.inc", emit);
+const kex_tables::Register reg("kex/kernels/real/erfgamma/erf_table.inc", emit);
 
 }  // namespace

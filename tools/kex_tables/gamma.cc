@@ -57,6 +57,6 @@ void emit(std::ostream& os) {
     os << "inline constexpr long double kPi = " << lit_ld(p) << ";\n";
 }
 
-const kex_tables::Register reg("kex/kernels/real/special/gamma_table.inc", emit);
+const kex_tables::Register reg("kex/kernels/real/erfgamma/gamma_table.inc", emit);
 
 }  // namespace

@@ -180,6 +180,6 @@ void emit(std::ostream& os) {
     os << "};\n";
 }
 
-const kex_tables::Register reg("kex/kernels/real/special/gamma_zeros_table.inc", emit);
+const kex_tables::Register reg("kex/kernels/real/erfgamma/gamma_zeros_table.inc", emit);
 
 }  // namespace

@@ -33,7 +33,7 @@
 #include <cstdint>
 
 #include "kex/kernels/real/explog/log_double.h"
-#include "kex/kernels/real/special/erf.h"
+#include "kex/kernels/real/erfgamma/erf.h"
 
 extern "C" {
 // erfinv(x) for NaN, |x| < 2^-35 and |x| >= 1; status 1 outside [-1, 1]
@@ -43,7 +43,7 @@ extern "C" {
 
 namespace kex {
 namespace erfinv_data {
-#include "kex/kernels/real/special/erfinv_table.inc"
+#include "kex/kernels/real/erfgamma/erfinv_table.inc"
 }  // namespace erfinv_data
 
 namespace KEX_LVL {

@@ -42,8 +42,8 @@ extern "C" {
 
 namespace kex {
 namespace gamma_data {
-#include "kex/kernels/real/special/gamma_table.inc"
-#include "kex/kernels/real/special/gamma_zeros_table.inc"
+#include "kex/kernels/real/erfgamma/gamma_table.inc"
+#include "kex/kernels/real/erfgamma/gamma_zeros_table.inc"
 }  // namespace gamma_data
 
 namespace KEX_LVL {

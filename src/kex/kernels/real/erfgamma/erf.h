@@ -58,7 +58,7 @@ extern "C" {
 
 namespace kex {
 namespace erf_data {
-#include "kex/kernels/real/special/erf_table.inc"
+#include "kex/kernels/real/erfgamma/erf_table.inc"
 }  // namespace erf_data
 
 namespace KEX_LVL {
@@ -333,5 +333,5 @@ template <class A> struct OpFor<fn_CdfNorm, A, float> { using type = erfk::CdfNo
 }  // namespace kex
 
 #if defined(ORVU_LEVEL_A2)
-#include "kex/kernels/real/special/erf_scalar.inc"
+#include "kex/kernels/real/erfgamma/erf_scalar.inc"
 #endif
