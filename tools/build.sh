@@ -7,7 +7,8 @@
 #   tools/build.sh test-sanitize  the test suite under AddressSanitizer + UBSan
 #   tools/build.sh test-32        the test suite of a 32-bit x86 build
 #   tools/build.sh bench          build and run the benchmarks
-#   tools/build.sh accuracy       measure every active vector-math row, write docs/accuracy.md
+#   tools/build.sh accuracy [rows] measure the active vector-math rows (or only the rows and
+#                                 families named, "trig,sExp"), write docs/accuracy.md
 #   tools/build.sh perf-report    vector math against SLEEF and the C library, write docs/performance.md
 #
 # Build trees go to build/<job> below the source tree (BUILD_ROOT overrides).
@@ -98,12 +99,16 @@ bench)
     for b in "$root"/bench/bench/*/*_bench; do "$b"; done ;;
 accuracy)
     # Single-precision one-argument rows over all 2^32 arguments, the others
-    # sampled; SLEEF and glibc beside them. Writes the page and its figures.
+    # sampled; SLEEF and glibc beside them. Writes the page, its table and its
+    # figures. With an argument (rows or families, "trig,sExp") only those are
+    # measured again and the other rows keep their lines: the whole run takes
+    # hours on two cores, so the page can be brought up to date in parts.
     need $base_pkgs $accuracy_pkgs
     configure_build "$root/accuracy" -DORVU_FAMILIES="kex;platform"
     "$root/accuracy/tools/kex_accuracy" --exhaustive --peers --samples 1000000 --threads "$jobs" \
-        --markdown "$src/docs/accuracy.md" --tsv "$root/accuracy/accuracy.tsv" || status=$?
-    /usr/bin/python3 "$src/tools/kex_accuracy/plot.py" "$root/accuracy/accuracy.tsv" "$src/docs/figures"
+        ${2:+--only "$2" --update} \
+        --markdown "$src/docs/accuracy.md" --tsv "$src/docs/figures/accuracy.tsv" || status=$?
+    /usr/bin/python3 "$src/tools/kex_accuracy/plot.py" "$src/docs/figures/accuracy.tsv" "$src/docs/figures"
     exit ${status:-0} ;;
 perf-report)
     need $base_pkgs $bench_pkgs python3-matplotlib

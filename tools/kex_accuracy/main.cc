@@ -1,9 +1,12 @@
 // kex_accuracy: the accuracy, special values and statuses of every active
 // real row of the vector-math function table, against MPFR.
 //
-//   kex_accuracy [--samples N] [--exhaustive] [--peers] [--threads T] [--only sExp,dLn]
-//                [--bound-scale F] [--markdown FILE] [--tsv FILE]
+//   kex_accuracy [--samples N] [--exhaustive] [--peers] [--threads T] [--only sExp,dLn,trig]
+//                [--bound-scale F] [--markdown FILE] [--tsv FILE] [--update]
 //
+// --only takes row names and family names. --update rewrites the page and the
+// table keeping the rows this run did not measure, so that the long run can
+// be done family by family.
 // Exits 1 when a flavour misses its bound or a special value or status is
 // wrong, 2 on bad usage.
 #include <dlfcn.h>
@@ -46,8 +49,10 @@ bool measurable(const Row& row, const FnInfo* f) {
 
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {  // the measuring options, without the output files
-        const bool file = !std::strcmp(argv[i], "--markdown") || !std::strcmp(argv[i], "--tsv");
+        const bool file = !std::strcmp(argv[i], "--markdown") || !std::strcmp(argv[i], "--tsv") ||
+                          !std::strcmp(argv[i], "--only");
         if (file) ++i;
+        else if (!std::strcmp(argv[i], "--update")) continue;
         else o.command += std::string(o.command.empty() ? "" : " ") + argv[i];
     }
     for (int i = 1; i < argc; ++i) {
@@ -55,6 +60,7 @@ bool parse(int argc, char** argv, Options& o) {
         const bool has = i + 1 < argc;
         if (a == "--exhaustive") o.exhaustive = true;
         else if (a == "--peers") o.peers = true;
+        else if (a == "--update") o.update = true;
         else if (a == "--samples" && has) o.samples = std::strtoull(argv[++i], nullptr, 10);
         else if (a == "--threads" && has) o.threads = std::atoi(argv[++i]);
         else if (a == "--bound-scale" && has) o.bound_scale = std::atof(argv[++i]);
@@ -84,16 +90,21 @@ int main(int argc, char** argv) {
     }
     begin_capture();
     std::vector<Result> results;
-    std::vector<std::string> skipped;
+    std::vector<std::string> skipped, ids;
+    const auto chosen = [&](const std::string& id, const char* family) {
+        return opt.only.empty() || std::find(opt.only.begin(), opt.only.end(), id) != opt.only.end() ||
+               std::find(opt.only.begin(), opt.only.end(), family) != opt.only.end();
+    };
     for (const Row& row : kRows) {
         const std::string id = std::string(1, row.type) + row.name;
-        if (!opt.only.empty() && std::find(opt.only.begin(), opt.only.end(), id) == opt.only.end()) continue;
         if (!dlsym(RTLD_DEFAULT, ("_kex" + id + "_HA").c_str())) continue;  // the row is off
+        ids.push_back(id);
         const FnInfo* f = find_function(row.name);
         if (!measurable(row, f)) {
             skipped.push_back(id);
             continue;
         }
+        if (!chosen(id, row.family)) continue;
         const auto t0 = std::chrono::steady_clock::now();
         const size_t first = results.size();
         measure_row(row, *f, opt, results);
@@ -113,8 +124,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kex_accuracy: no row measured\n");
         return 1;
     }
-    if (!opt.markdown.empty()) write_markdown(opt.markdown, results, opt, skipped);
-    if (!opt.tsv.empty()) write_tsv(opt.tsv, results);
+    write_reports(ids, results, opt, skipped);
     size_t failed = 0;
     for (const Result& r : results) failed += !r.pass;
     std::printf("%zu flavours measured, %zu outside their bounds or with wrong values or statuses\n", results.size(), failed);

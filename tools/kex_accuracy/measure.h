@@ -26,7 +26,8 @@ struct Options {
     bool peers = false;       // measure the peers too, and fail when they cannot be found
     int threads = 2;
     double bound_scale = 1;   // below 1: a deliberately tighter claim, to see the failure path
-    std::vector<std::string> only;  // rows like "sExp"; empty: all
+    std::vector<std::string> only;  // rows like "sExp" or families like "trig"; empty: all
+    bool update = false;            // keep the other rows of the existing page and table
     std::string markdown, tsv;      // files to write
     std::string command;            // the options of this run, for the page
 };
@@ -73,9 +74,11 @@ void begin_capture();
 void set_capture(uint8_t* codes, size_t n);
 uint64_t stray_reports();
 
-void write_markdown(const std::string& file, const std::vector<Result>& rs, const Options& opt,
-                    const std::vector<std::string>& skipped);
-void write_tsv(const std::string& file, const std::vector<Result>& rs);
+// The page and the figure table, one entry per row ("sExp"), in the order of
+// `ids`. With opt.update the rows not measured now keep their lines from the
+// files as they are (so a page can be assembled family by family).
+void write_reports(const std::vector<std::string>& ids, const std::vector<Result>& rs, const Options& opt,
+                   const std::vector<std::string>& skipped);
 std::string format_row(const Result& r);
 
 }  // namespace kex_acc
