@@ -31,10 +31,29 @@ FAMILIES = {
                "with a quarter of small arguments, |x| down to 2^-20 (float) or 2^-40 (double); "
                "logarithms over every positive normal exponent; log1p half near zero (|x| from "
                "2^-30 to 1/2), a quarter in (-1, 0), a quarter from 1 to 2^60."),
-    "trig": ("Trigonometric functions", ""),
-    "power": ("Powers and roots", ""),
-    "hyperbolic": ("Hyperbolic functions", ""),
-    "erfgamma": ("Error functions and gamma", ""),
+    "trig": ("Trigonometric functions",
+             "Arguments: Sin, Cos and Tan uniform in [-π, π] (rows *.pi*) and in [-10^5, 10^5] (rows "
+             "*.1e5*; double lanes beyond 90112 and single lanes beyond 2^17 take the long reduction); "
+             "Asin and Acos uniform in [-1, 1]; Atan half uniform in [-4, 4], half of every magnitude "
+             "from 2^-20 (2^-40) to 2^20 (2^40); Atan2 both arguments uniform in [-10, 10]."),
+    "power": ("Powers and roots",
+              "Arguments: Sqrt, InvSqrt over every positive normal exponent; Cbrt, InvCbrt and Pow2o3 the "
+              "same with both signs; Pow3o2 positive, exponents ±80 (float) or ±680 (double); Pow with x "
+              "of exponent ±5 (±20) and y uniform in [-20, 20] ([-40, 40]); Powx with y = 2.375; Hypot "
+              "both arguments of both signs and exponents ±60 (±500). The scalar peers of InvSqrt, "
+              "InvCbrt, Pow2o3 and Pow3o2 are loops over glibc's sqrt and cbrt (1/sqrt(x), 1/cbrt(x), "
+              "cbrt(x)², x·sqrt(x))."),
+    "hyperbolic": ("Hyperbolic functions",
+                   "Arguments: Sinh and Cosh half uniform in [-88, 88] ([-700, 700]), half of magnitudes "
+                   "2^-20 (2^-40) to 4; Tanh half in [-10, 10] ([-20, 20]), half small; Asinh of both "
+                   "signs over magnitudes 2^-30 to 2^60 (2^-60 to 2^600); Acosh half in [1, 2], half up "
+                   "to 2^60 (2^600); Atanh mostly uniform in (-1, 1), a quarter small."),
+    "erfgamma": ("Error functions and gamma",
+                 "Arguments: Erf in [-5, 5] ([-6, 6]) with a quarter small; Erfc in [-3, 10] ([-5, 26]) "
+                 "with a quarter small; CdfNorm in [-12, 6] ([-37, 8]); ErfInv in (-1, 1); LGamma and "
+                 "TGamma over the negative and positive axis up to the overflow region. CdfNorm and "
+                 "ErfInv have no glibc or SLEEF routine: their scalar peer is Boost.Math (the normal "
+                 "distribution's cdf, erf_inv) in a loop."),
     "ctransc": ("Complex functions", ""),
 }
 FLAVOURS = ("HA", "LA", "EP")
@@ -78,6 +97,18 @@ def read_runs(paths):
     return best, labels, errors, context
 
 
+# Scalar peers that are not a glibc routine of the same name (bench_peers.cc,
+# kLocalScalars): what the loop calls.
+LOCAL_PEERS = {"invsqrt": "glibc 1/sqrt", "invcbrt": "glibc 1/cbrt", "pow2o3": "glibc cbrt²",
+               "pow3o2": "glibc x·sqrt", "cdfnorm": "Boost.Math cdf", "erfinv": "Boost.Math erf_inv",
+               "erfcinv": "Boost.Math erfc_inv", "cdfnorminv": "Boost.Math quantile"}
+
+
+def scalar_peer(name):
+    stem = name[:-1] if name.endswith("f") and name[:-1] in LOCAL_PEERS else name
+    return LOCAL_PEERS.get(stem, "glibc " + name if name else "")
+
+
 def fmt(x, digits=2):
     return "–" if x is None else f"{x:.{digits}f}"
 
@@ -99,13 +130,15 @@ def family_rows(family, best, labels, table):
                 sleef_name = labels.get(ours_key, "")
                 sleef = best.get((family, fn, "sleef." + sleef_name, n)) if sleef_name else None
                 libm = libms.get((fn, n))
+                libm_name = next((k[2][5:] for k in best if k[0] == family and k[1] == fn
+                                  and k[2].startswith("libm.")), "")
                 peers = [p["cyc"] for p in (sleef, libm) if p]
                 level, tag, cost = slots[SLOT_INDEX[flavour]] if slots else ("?", "?", None)
                 rows.append({
                     "fn": fn, "flavour": flavour, "kernel": f"{level} {tag}", "cost": cost, "n": n,
                     "ours": ours["cyc"], "ours_eps": ours["eps"],
                     "sleef": sleef["cyc"] if sleef else None, "sleef_name": sleef_name,
-                    "libm": libm["cyc"] if libm else None,
+                    "libm": libm["cyc"] if libm else None, "libm_name": scalar_peer(libm_name),
                     "ratio": ours["cyc"] / min(peers) if peers else None,
                 })
     return rows
@@ -113,12 +146,12 @@ def family_rows(family, best, labels, table):
 
 def table_md(rows):
     out = ["| function | type | flavour | kernel | table cost | ours cyc/elem | ours Melem/s "
-           "| SLEEF cyc/elem | SLEEF routine | glibc cyc/elem | ratio to faster peer | n |",
-           "|---|---|---|---|--:|--:|--:|--:|---|--:|--:|--:|"]
+           "| SLEEF cyc/elem | SLEEF routine | scalar cyc/elem | scalar routine | ratio to faster peer | n |",
+           "|---|---|---|---|--:|--:|--:|--:|---|--:|---|--:|--:|"]
     for r in rows:
         out.append(f"| {r['fn'][1:]} | {r['fn'][0]} | {r['flavour']} | {r['kernel']} | {fmt(r['cost'])} "
                    f"| {fmt(r['ours'])} | {r['ours_eps'] / 1e6:.0f} | {fmt(r['sleef'])} | {r['sleef_name'] or '–'} "
-                   f"| {fmt(r['libm'])} | {fmt(r['ratio'])} | {r['n']} |")
+                   f"| {fmt(r['libm'])} | {r['libm_name'] or '–'} | {fmt(r['ratio'])} | {r['n']} |")
     return "\n".join(out)
 
 
@@ -148,7 +181,7 @@ def figure(title, rows, path):
         x = range(len(sel))
         w = 0.27
         for k, (key, label) in enumerate((("ours", "ours"), ("sleef", "SLEEF, same level"),
-                                          ("libm", "glibc, scalar"))):
+                                          ("libm", "scalar loop"))):
             ax.bar([i + (k - 1) * w for i in x], [r[key] or 0 for r in sel], w, label=label)
         ax.set_xlim(-0.6, len(sel) - 0.4)
         ax.set_xticks(list(x))
@@ -182,8 +215,9 @@ def main(argv):
         "on the same argument arrays as two peers: SLEEF's vector routine built for the "
         "instruction-set level of the kernel (the SSE2 build for level A2, the SSE4.1 build for "
         "A3 to A5; the 1-ulp class against HA kernels, the 3.5-ulp class against LA and EP where "
-        "SLEEF has one), called on the arrays in vector steps, and glibc's scalar routine called "
-        "per element in a plain loop (not vectorised). Arguments lie inside the fast path (a run "
+        "SLEEF has one), called on the arrays in vector steps, and a scalar routine called "
+        "per element in a plain loop (not vectorised): glibc's, or where glibc has none the "
+        "routine named in the *scalar routine* column. Arguments lie inside the fast path (a run "
         "in which our kernel reports a special value is listed as not measured).",
         "",
         "*cyc/elem* is time-stamp-counter ticks per element: the ticks of every call of the "
@@ -192,7 +226,7 @@ def main(argv):
         "nominal rate, not its momentary clock; *Melem/s* is that rate divided by cyc/elem. "
         "Each benchmark runs 5 repetitions (interleaved at random with the others) and the "
         "fastest is shown. *ratio to faster peer* is ours divided by the faster "
-        "of SLEEF and glibc: below 1 we are faster. *table cost* is the cost column of the "
+        "of the two peers: below 1 we are faster. *table cost* is the cost column of the "
         "function table for that slot. A slot whose kernel tag is not its own flavour runs the "
         "kernel of that flavour. At n = 1000 the same array goes through over and over, so "
         "the processor can learn the data-dependent branches of a scalar routine; n = 100000 "
