@@ -1,6 +1,7 @@
-// MT19937 and SFMT19937 against std::mt19937 (libstdc++) and GSL's mt19937:
-// 32-bit words and unit doubles (against std::uniform_real_distribution over
-// std::mt19937), n = 1000 and 10^6; skip-ahead by 2^64 - 1.
+// MT19937, SFMT19937 and MT2203 against std::mt19937 (libstdc++) and GSL's
+// mt19937: 32-bit words and unit doubles (against
+// std::uniform_real_distribution over std::mt19937), n = 1000 and 10^6;
+// skip-ahead by 2^64 - 1.
 #include <benchmark/benchmark.h>
 #include <gsl/gsl_rng.h>
 
@@ -18,13 +19,20 @@ RngStream* make(int32_t id) {
     return s;
 }
 
+BrngProperties row(int32_t id) {
+    BrngProperties p{};
+    __ptzGetBrngProperties(id, &p);
+    return p;
+}
+
 template <int32_t Id>
 void words(benchmark::State& st) {
     RngStream* s = make(Id);
     const int32_t n = int32_t(st.range(0));
     std::vector<uint32_t> r(static_cast<size_t>(n));
+    const PtzIBRngFn gen = row(Id).iBRng;
     for (auto _ : st) {
-        (Id == PTZ_BRNG_MT19937 ? __ptziBRngMT19937 : __ptziBRngSFMT19937)(s, n, r.data());
+        gen(s, n, r.data());
         benchmark::DoNotOptimize(r.data());
     }
     st.SetItemsProcessed(st.iterations() * n);
@@ -36,8 +44,9 @@ void doubles(benchmark::State& st) {
     RngStream* s = make(Id);
     const int32_t n = int32_t(st.range(0));
     std::vector<double> r(static_cast<size_t>(n));
+    const PtzDBRngFn gen = row(Id).dBRng;
     for (auto _ : st) {
-        (Id == PTZ_BRNG_MT19937 ? __ptzdBRngMT19937 : __ptzdBRngSFMT19937)(s, n, r.data(), 0.0, 1.0);
+        gen(s, n, r.data(), 0.0, 1.0);
         benchmark::DoNotOptimize(r.data());
     }
     st.SetItemsProcessed(st.iterations() * n);
@@ -88,10 +97,12 @@ void skip_max(benchmark::State& st) {
 
 BENCHMARK(words<PTZ_BRNG_MT19937>)->Name("words/MT19937")->Arg(1000)->Arg(1000000);
 BENCHMARK(words<PTZ_BRNG_SFMT19937>)->Name("words/SFMT19937")->Arg(1000)->Arg(1000000);
+BENCHMARK(words<PTZ_BRNG_MT2203>)->Name("words/MT2203")->Arg(1000)->Arg(1000000);
 BENCHMARK(std_words)->Name("words/std::mt19937")->Arg(1000)->Arg(1000000);
 BENCHMARK(gsl_words)->Name("words/gsl_rng_mt19937")->Arg(1000)->Arg(1000000);
 BENCHMARK(doubles<PTZ_BRNG_MT19937>)->Name("doubles/MT19937")->Arg(1000)->Arg(1000000);
 BENCHMARK(doubles<PTZ_BRNG_SFMT19937>)->Name("doubles/SFMT19937")->Arg(1000)->Arg(1000000);
+BENCHMARK(doubles<PTZ_BRNG_MT2203>)->Name("doubles/MT2203")->Arg(1000)->Arg(1000000);
 BENCHMARK(std_doubles)->Name("doubles/std::uniform_real_distribution")->Arg(1000)->Arg(1000000);
 BENCHMARK(skip_max<PTZ_BRNG_MT19937>)->Name("skip_2^64-1/MT19937")->Unit(benchmark::kMillisecond);
 BENCHMARK(skip_max<PTZ_BRNG_SFMT19937>)->Name("skip_2^64-1/SFMT19937")->Unit(benchmark::kMillisecond);

@@ -234,7 +234,8 @@ TEST(Registry, IdentifierValidityAndBuiltInRows) {
     constexpr IdCase kIds[] = {
         {0x100000, true}, {0x100001, false}, {0x500000, true}, {0x500110, true}, {0x500111, false}, {0x400000, true},
         {0xA00000, true}, {0xB00000, true}, {0xC00000, true}, {0x600000, true}, {0x600001, false},  // SOBOL has one
-        {0x800000, true}, {0x900000, false}, {0x1100000, false}, {0x7FFFFFFF, false},  // MT2203 not built, not registered
+        {0x800000, true}, {0x900000, true}, {0x901787, true}, {0x901788, false}, {0x1100000, false},  // not registered
+        {0x7FFFFFFF, false},
         {0, true}, {3, true}, {4, true}, {276, true}, {277, true}, {278, true}, {279, false}, {280, false},
         {281, false}, {-1, false}, {INT32_MIN, false},
     };

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Generates the MT2203 table in parts of 10 rows (rows 3 .. 6022; the last
-# part ends at the fixed row 6023), skipping parts already present.
+# part ends at the fixed row 6023), in order, skipping parts already present.
 # Usage: run_mt2203_parts.sh <make_mt2203_table binary> [parts dir]
 tool=$1
 dir=${2:-$(dirname "$0")/parts}

@@ -1,4 +1,5 @@
 // The generator tables, identifier mapping, validity and user registration.
+#include "ptz/brng/mt2203.h"
 #include "ptz/brng/quasi_tables.h"
 #include "ptz/streams/abstract_state.h"
 #include "ptz/streams/stream.h"
@@ -39,7 +40,7 @@ BrngProperties __RegBrngsNew[512] = {
     ROW_MCG31M1, ROW_R250, ROW_MRG32K3A, ROW_MCG59, ROW_WH,
     ROW_SOBOL, ROW_NIEDERR,
     {2516, 625, 1, 4, 32, PTZ_BRNG_FUNCS(MT19937)},  // 7 MT19937
-    ROW_NOT_BUILT,  // 8 MT2203
+    {308, 70, 1, 4, 32, PTZ_BRNG_FUNCS(MT2203)},  // 8 MT2203
     ROW_IABSTRACT, ROW_DABSTRACT, ROW_SABSTRACT,
     {2536, 625, 1, 4, 32, PTZ_BRNG_FUNCS(SFMT19937)},  // 12 SFMT19937
     {24, 1, 0, 4, 32, PTZ_BRNG_FUNCS(TRNG)},  // 13 NONDETERM
@@ -53,7 +54,7 @@ int32_t NumOffsets[512] = {
     1,  // 5 SOBOL
     1,  // 6 NIEDERREITER
     1,  // 7 MT19937
-    0,  // 8 MT2203
+    6024,  // 8 MT2203
     1, 1, 1,
     1,  // 12 SFMT19937
     1,  // 13 NONDETERM
