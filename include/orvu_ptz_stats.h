@@ -157,6 +157,8 @@ typedef struct SSTask {
 #define ORVU_SS_METHOD_PARTIAL   0x1   /* partial covariance */
 #define ORVU_SS_METHOD_POOLED    0x2   /* pooled covariance */
 #define ORVU_SS_METHOD_SD        0x4   /* correlation parametrization */
+#define ORVU_SS_METHOD_TBS       0x8   /* robust covariance: translated-biweight S-estimator */
+#define ORVU_SS_METHOD_BACON     0x20  /* outlier detection: BACON */
 
 /* ---- the task -------------------------------------------------------------- */
 ORVU_API int32_t __ptzdSSNewTask(SSTask** task, const void* p, const void* n, const void* xStorage,
@@ -222,6 +224,81 @@ ORVU_API int32_t _ptzdSSPooledCovariance(SSTask* task, uint32_t maskLo, uint32_t
                                          int32_t reserved, const OrvuThreadingTable* threading);
 ORVU_API int32_t _ptzsSSPooledCovariance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
                                          int32_t reserved, const OrvuThreadingTable* threading);
+
+/* ---- robust estimates ----------------------------------------------------
+ * The three routines below take (task, mask low, mask high, method, reserved,
+ * threading table); the masks and `reserved` are not read, a null threading
+ * table runs on the calling thread. They read x, xStorage, weights (case
+ * weights of every mean and covariance they form, null: all 1; the medians
+ * and MADs that start TBS and BACON ignore them) and indices
+ * (only the processed components take part; results for the others are left
+ * untouched; with no processed component nothing is written). Work is done
+ * in double for both precisions. On any non-zero status no result array has
+ * been written. A covariance (given or formed) that is not positive definite
+ * gives -5010.
+ *
+ * _ptz[ds]SSRobustCovariance: method ORVU_SS_METHOD_TBS, the
+ * translated-biweight S-estimator (Rocke), from a deterministic start (medians
+ * and MADs, three robust shapes, concentration steps on half the data).
+ * Results: robustMean (p) and robustCov in the storage robustCovStorage
+ * (0, 1, 2 as above). Checks in order: null task -4031; p < 1 -4001;
+ * n <= 2p -4002; xStorage null -4044, invalid -4003; robustMean null -4028; robustCov null -4027;
+ * robustCovStorage null -4044, value not 0, 1, 2 -4003; other method -4029;
+ * x null -4032; robustParamsN (null: 0) outside 0..6 -4043; robustParams
+ * null with a positive count, or a value out of range, -4042.
+ * robustParams, the first robustParamsN of (the rest take their default):
+ *   [0] breakdown point r, 0 < r <= 0.5 (default 0.5);
+ *   [1] asymptotic rejection probability alpha, 0 < alpha < 1: the share of
+ *       normal observations with weight 0 (default 0.001; when not given,
+ *       moved to the nearest value at which r is reachable: for few
+ *       components the default r needs a larger alpha). When given and r is
+ *       not reachable with it: -4042;
+ *   [2] stopping accuracy: the iteration stops when the relative change of
+ *       the scale is at most this, 0 <= value < 1 (default 1e-6);
+ *   [3] iteration limit, a whole number 1..10^6 (default 100);
+ *   [4] initial estimate: 0 the deterministic start (default), 1 the values
+ *       the caller put in robustMean and robustCov;
+ *   [5] final reweighting: 0 none; 0 < g <= 0.5: the classical mean and
+ *       covariance of the observations whose squared TBS distance is within
+ *       the chi-square quantile of upper tail g, made consistent at the normal
+ *       model (default 0.001).
+ *
+ * _ptz[ds]SSOutliersDetection: method ORVU_SS_METHOD_BACON (Billor, Hadi and
+ * Velleman). Result: outlierWeights (n): 0 for an outlier, 1 otherwise.
+ * Checks in order: null task -4031; p < 1 -4001; n < 5p -4002; xStorage
+ * null or invalid -4003; outlierWeights null -4041; other method -4029; x null -4032;
+ * outlierParamsN (null: 0) outside 0..3 -4040; outlierParams null with a
+ * positive count, or a value out of range, -4039.
+ * outlierParams, the first outlierParamsN of:
+ *   [0] initial subset: 1 smallest Mahalanobis distances under the classical
+ *       estimates, 2 smallest distances from the coordinate-wise median
+ *       (default 2);
+ *   [1] significance level alpha, 0 < alpha < 1 (default 0.05): the cut-off
+ *       is the chi-square quantile of upper tail alpha / n, corrected for
+ *       the subset size;
+ *   [2] stopping criterion: stop when the subset changes by at most this
+ *       share of the observations, 0 <= value < 1 (default 0: unchanged);
+ *       at most 100 iterations in any case.
+ *
+ * _ptz[ds]SSMahDistance: the distance sqrt((x_i - m)^T C^-1 (x_i - m)) of
+ * every observation from m = `mean` under C = `cov` (storage covStorage),
+ * both over the processed components, written to outlierWeights (n).
+ * Neither weights nor the method are read. Checks in order: null task
+ * -4031; p < 1 -4001; n < 1 -4002; x null -4032; xStorage null -4044, invalid -4003; mean null
+ * -4006; cov null -4018; covStorage null -4044, value not 0, 1, 2 -4003;
+ * outlierWeights null -4041. */
+ORVU_API int32_t _ptzdSSRobustCovariance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                         int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzsSSRobustCovariance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                         int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzdSSOutliersDetection(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                          int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzsSSOutliersDetection(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                          int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzdSSMahDistance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                    int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzsSSMahDistance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                    int32_t reserved, const OrvuThreadingTable* threading);
 
 ORVU_EXTERN_C_END
 
