@@ -111,6 +111,9 @@ constexpr PeerRow kPeerRows[] = {
     {"Erfc", "erfc", "erfc", {{0.75, Dist::Uniform, -3, 10, -5, 26}, {0.25, Dist::SignedPow2, -20, -1, -40, -1}}},
     {"CdfNorm", "cdfnorm", nullptr, {{1, Dist::Uniform, -12, 6, -37, 8}}},
     {"ErfInv", "erfinv", nullptr, {{1, Dist::Uniform, -0.999999, 0.999999, -0.999999, 0.999999}}},
+    // inverse complementary and normal quantile: the whole domain, and a quarter by exponent in the lower tail
+    {"ErfcInv", "erfcinv", nullptr, {{0.75, Dist::Uniform, 1e-6, 1.999999, 1e-6, 1.999999}, {0.25, Dist::Pow2, -120, -2, -1000, -2}}},
+    {"CdfNormInv", "cdfnorminv", nullptr, {{0.75, Dist::Uniform, 1e-6, 0.999999, 1e-6, 0.999999}, {0.25, Dist::Pow2, -120, -2, -1000, -2}}},
 };
 
 constexpr int32_t kSizes[] = {1000, 100000};
@@ -239,6 +242,10 @@ template <class T> [[gnu::noinline]] T cdfnorm(T x) {  // Boost.Math's normal di
     return boost::math::cdf(boost::math::normal_distribution<T>(), x);
 }
 template <class T> [[gnu::noinline]] T erfinv(T x) { return boost::math::erf_inv(x); }
+template <class T> [[gnu::noinline]] T erfcinv(T x) { return boost::math::erfc_inv(x); }
+template <class T> [[gnu::noinline]] T cdfnorminv(T p) {  // Boost.Math's normal quantile, itself through erfc_inv
+    return boost::math::quantile(boost::math::normal_distribution<T>(), p);
+}
 struct LocalScalar {
     const char* name;
     void* d;
@@ -251,6 +258,8 @@ const LocalScalar kLocalScalars[] = {
     {"pow3o2", reinterpret_cast<void*>(&pow3o2<double>), reinterpret_cast<void*>(&pow3o2<float>)},
     {"cdfnorm", reinterpret_cast<void*>(&cdfnorm<double>), reinterpret_cast<void*>(&cdfnorm<float>)},
     {"erfinv", reinterpret_cast<void*>(&erfinv<double>), reinterpret_cast<void*>(&erfinv<float>)},
+    {"erfcinv", reinterpret_cast<void*>(&erfcinv<double>), reinterpret_cast<void*>(&erfcinv<float>)},
+    {"cdfnorminv", reinterpret_cast<void*>(&cdfnorminv<double>), reinterpret_cast<void*>(&cdfnorminv<float>)},
 };
 
 // Time-stamp-counter ticks are read around every call and the median call

@@ -78,6 +78,111 @@ int erfinv_(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {
     mpfr_clears(q, y, f, t, static_cast<mpfr_ptr>(nullptr));
     return inex;
 }
+// erfcinv(x) for x in (0, 2) in double precision, within a few double ulps:
+// Newton's method in long double on erf(y) = 1 - x where 1 - x is exact
+// (1/2 <= x <= 3/2), elsewhere on ln erfc(y) = ln q, q = min(x, 2 - x),
+// which is nearly quadratic in y and converges from sqrt(-ln q) down to
+// q = 2^-1074; erfcinv(x) = -erfcinv(2 - x).
+long double erfcinv_ld(double x) {
+    const double q = x > 1 ? 2 - x : x;
+    long double y;
+    if (q >= 0.5) {
+        const long double t = 1.0L - q, k = std::sqrt(std::acos(-1.0L)) / 2;
+        y = t * k;
+        for (int i = 0; i < 40 && t > 0; ++i) {
+            const long double d = (std::erf(y) - t) * k * std::exp(y * y);
+            y -= d;
+            if (std::fabs(d) <= 0x1p-62L * y) break;
+        }
+    } else {
+        const long double lq = std::log(static_cast<long double>(q)), k = std::sqrt(std::acos(-1.0L)) / 2;
+        y = std::sqrt(-lq);
+        for (int i = 0; i < 60; ++i) {
+            const long double e = std::erfc(y), d = (std::log(e) - lq) * e * k * std::exp(y * y);
+            y += d;
+            if (std::fabs(d) <= 0x1p-62L * y) break;
+        }
+    }
+    return x > 1 ? -y : y;
+}
+double erfcinv_fast(double x) {
+    if (!(x >= 0 && x <= 2)) return NAN;
+    if (x == 0 || x == 2) return x == 0 ? INFINITY : -INFINITY;
+    return static_cast<double>(erfcinv_ld(x));
+}
+double cdfnorminv_fast(double p) {
+    if (!(p >= 0 && p <= 1)) return NAN;
+    if (p == 0 || p == 1) return p == 0 ? -INFINITY : INFINITY;
+    return static_cast<double>(0.0L - std::sqrt(2.0L) * erfcinv_ld(2 * p));
+}
+// erfcinv(x) for x in (0, 2), x != 1, into y (its own precision wp): from
+// the long double root, Newton's method in y's precision on the same
+// equations as above until the step falls below 2^(8 - wp) y.
+void erfcinv_mp(mpfr_ptr y, mpfr_srcptr x) {
+    const mpfr_prec_t wp = mpfr_get_prec(y);
+    mpfr_t q, t, f, k;
+    mpfr_inits2(wp, q, t, f, k, static_cast<mpfr_ptr>(nullptr));
+    const bool neg = mpfr_cmp_ui(x, 1) > 0;
+    if (neg) mpfr_ui_sub(q, 2, x, MPFR_RNDN);  // exact
+    else mpfr_set(q, x, MPFR_RNDN);
+    const bool central = mpfr_cmp_d(q, 0.5) >= 0;
+    if (central) mpfr_ui_sub(q, 1, q, MPFR_RNDN);  // t = 1 - q, exact
+    else mpfr_log(q, q, MPFR_RNDN);                // ln q
+    mpfr_const_pi(k, MPFR_RNDN);
+    mpfr_sqrt(k, k, MPFR_RNDN);
+    mpfr_div_2ui(k, k, 1, MPFR_RNDN);
+    mpfr_set_ld(y, std::fabs(erfcinv_ld(mpfr_get_d(x, MPFR_RNDN))), MPFR_RNDN);
+    for (int i = 0; i < 20; ++i) {
+        mpfr_sqr(t, y, MPFR_RNDN);
+        mpfr_exp(t, t, MPFR_RNDN);
+        mpfr_mul(t, t, k, MPFR_RNDN);  // sqrt(pi)/2 e^(y^2)
+        if (central) {
+            mpfr_erf(f, y, MPFR_RNDN);
+            mpfr_sub(f, f, q, MPFR_RNDN);
+            mpfr_mul(f, f, t, MPFR_RNDN);
+            mpfr_sub(y, y, f, MPFR_RNDN);
+        } else {
+            mpfr_erfc(f, y, MPFR_RNDN);
+            mpfr_mul(t, t, f, MPFR_RNDN);
+            mpfr_log(f, f, MPFR_RNDN);
+            mpfr_sub(f, f, q, MPFR_RNDN);
+            mpfr_mul(f, f, t, MPFR_RNDN);
+            mpfr_add(y, y, f, MPFR_RNDN);
+        }
+        if (mpfr_zero_p(f) || mpfr_get_exp(f) < mpfr_get_exp(y) - wp + 8) break;
+    }
+    if (neg) mpfr_neg(y, y, MPFR_RNDN);
+    mpfr_clears(q, t, f, k, static_cast<mpfr_ptr>(nullptr));
+}
+// erfcinv and Phi^-1(p) = -sqrt 2 erfcinv(2 p), at 40 bits beyond r's
+// precision and rounded once; +0 at x = 1 and p = 1/2, the poles signed.
+int erfcinv_(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {
+    if (mpfr_nan_p(x) || mpfr_sgn(x) < 0 || mpfr_cmp_ui(x, 2) > 0) return mpfr_set_nan(r), 0;
+    if (mpfr_zero_p(x) || mpfr_cmp_ui(x, 2) == 0) return mpfr_set_inf(r, mpfr_zero_p(x) ? 1 : -1), 0;
+    if (mpfr_cmp_ui(x, 1) == 0) return mpfr_set_zero(r, 1), 0;
+    mpfr_t y;
+    mpfr_init2(y, mpfr_get_prec(r) + 40);
+    erfcinv_mp(y, x);
+    const int inex = mpfr_set(r, y, m);
+    mpfr_clear(y);
+    return inex;
+}
+int cdfnorminv(mpfr_ptr r, mpfr_srcptr p, mpfr_rnd_t m) {
+    if (mpfr_nan_p(p) || mpfr_sgn(p) < 0 || mpfr_cmp_ui(p, 1) > 0) return mpfr_set_nan(r), 0;
+    if (mpfr_zero_p(p) || mpfr_cmp_ui(p, 1) == 0) return mpfr_set_inf(r, mpfr_zero_p(p) ? -1 : 1), 0;
+    if (mpfr_cmp_d(p, 0.5) == 0) return mpfr_set_zero(r, 1), 0;
+    mpfr_t y, x;
+    mpfr_inits2(mpfr_get_prec(r) + 40, y, x, static_cast<mpfr_ptr>(nullptr));
+    mpfr_mul_2ui(x, p, 1, MPFR_RNDN);
+    erfcinv_mp(y, x);
+    mpfr_set_ui(x, 2, MPFR_RNDN);
+    mpfr_sqrt(x, x, MPFR_RNDN);
+    mpfr_mul(y, y, x, MPFR_RNDN);
+    mpfr_neg(y, y, MPFR_RNDN);
+    const int inex = mpfr_set(r, y, m);
+    mpfr_clears(y, x, static_cast<mpfr_ptr>(nullptr));
+    return inex;
+}
 int lgamma_(mpfr_ptr r, mpfr_srcptr x, mpfr_rnd_t m) {
     int sign;
     return mpfr_lgamma(r, &sign, x, m);
@@ -110,18 +215,19 @@ std::vector<Interval> lgamma_lines() {
 }
 
 // Sin, Cos, SinCos, Tan: the whole line, the common ranges, both sides of the
-// vector kernels' bound 90112 and of the scalar reduction's 2^17; points:
+// vector kernels' bound 90112, of the single-precision float method's 3072
+// and of the scalar reduction's 2^17; points:
 // the doubles nearest to a multiple of pi/2 in each binade that has a record
 // (6411027962775774 2^-47 is 2^-60.5 from 29 pi/2, the others within 2^-52),
 // 6381956970095103 2^797 (2^-61 from a multiple of pi/2, the hardest double),
 // and the large arguments 1e22 and 2^1023.
 const std::vector<Interval> kTrigLines = {{-kMax, kMax}, {-10, 10}, {-1e5, 1e5}, {9e4, 9.03e4}, {1.3e5, 1.32e5},
-                                          {-0x1p-20, 0x1p-20}};
+                                          {-0x1p-20, 0x1p-20}, {3000, 3150}};
 const std::vector<double> kTrigPoints = {
     0x1.921fb54442d18p0, 0x1.2d97c7f3321d2p2, 0x1.dd85a7410f58dp4, 0x1.6c6cbc45dc8dep5, 0x1.6c6cbc45dc8dep6,
     0x1.6c6cbc45dc8dep7, 0x1.6c6cbc45dc8dep8, 0x1.6c6cbc45dc8dep9, 0x1.6c6cbc45dc8dep10, 0x1.6c6cbc45dc8dep11,
     0x1.6c6cbc45dc8dep12, 0x1.6c6cbc45dc8dep13, 0x1.635e3d74befcap14, 0x1.67e57cdd4dc54p15, 0x1.65a1dd290660fp16,
-    0x1.6ac5b262ca1ffp849, 90112.0, 0x1p17, 0x1p30, 1e22, 0x1p1023};
+    0x1.6ac5b262ca1ffp849, 90112.0, 0x1p17, 0x1p30, 1e22, 0x1p1023, 3072.0, 0x1.7ffffep11};
 
 const FnInfo kFunctions[] = {
     // ---- arithmetic and rounding: exact references ----
@@ -173,15 +279,18 @@ const FnInfo kFunctions[] = {
     {.name = "SinCos", .ref_two = mpfr_sin_cos, .status_s = statuses({1}), .status_d = statuses({1}),
      .a = kTrigLines, .points = kTrigPoints},
     // Asin/Acos: the domain, a little beyond it, the last 2^-20 before +-1;
-    // points at +-1, the switch of the quotient at 1/sqrt(2), and 2^-26.
+    // points at +-1, the switch of the quotient at 1/sqrt(2), that of the
+    // series at +-1/2 (and its neighbours), and 2^-26.
     {.name = "Asin", .ref1 = mpfr_asin, .fast = [](double x) { return std::asin(x); }, .peer = "asin",
      .status_s = statuses({1}), .status_d = statuses({1}),
      .a = {{-1, 1}, {-2, 2}, {1 - 0x1p-20, 1}, {-1, -1 + 0x1p-20}},
-     .points = {1, -1, 0x1.6a09e667f3bcdp-1, -0x1.6a09e667f3bcdp-1, 0x1p-26, 0.5}},
+     .points = {1, -1, 0x1.6a09e667f3bcdp-1, -0x1.6a09e667f3bcdp-1, 0x1p-26, 0.5, -0.5, 0x1.0000000000001p-1,
+                0x1.fffffffffffffp-2, 0x1.000002p-1, -0x1.000002p-1}},
     {.name = "Acos", .ref1 = mpfr_acos, .fast = [](double x) { return std::acos(x); }, .peer = "acos",
      .status_s = statuses({1}), .status_d = statuses({1}),
      .a = {{-1, 1}, {-2, 2}, {1 - 0x1p-20, 1}, {-1, -1 + 0x1p-20}},
-     .points = {1, -1, 0x1.6a09e667f3bcdp-1, -0x1.6a09e667f3bcdp-1, 0x1p-26, 0.5}},
+     .points = {1, -1, 0x1.6a09e667f3bcdp-1, -0x1.6a09e667f3bcdp-1, 0x1p-26, 0.5, -0.5, 0x1.0000000000001p-1,
+                0x1.fffffffffffffp-2, 0x1.000002p-1, -0x1.000002p-1}},
     // Atan: every magnitude; points at 1 (the quotient flips), the smallest
     // table node 2^-8 and the ends of the float-range reciprocal.
     {.name = "Atan", .ref1 = mpfr_atan, .fast = [](double x) { return std::atan(x); }, .peer = "atan",
@@ -254,6 +363,24 @@ const FnInfo kFunctions[] = {
     {.name = "ErfInv", .ref1 = erfinv_, .status_s = statuses({1, 2}), .status_d = statuses({1, 2}),
      .a = {{-1, 1}, {-0x1p-20, 0x1p-20}, {0.99, 1}, {-1, -0.999}, {1 - 0x1p-20, 1}, {0.5, 0.54}, {-4, 4}},
      .points = {0.5205, 0.5204998778130465, 0x1p-35, 1 - 0x1p-24, 1 - 0x1p-53, 0.9981}},
+    // ErfcInv: the domain and beyond it, by exponent down to the smallest
+    // denormal at either end (x and 2 - x), around 1 where the result is
+    // near 0, and the switches: q = 0.4795 (erf residual / erfc residual),
+    // 1/8 (single: rational tail), 2^-1022 and 2^-126 (the vector ranges).
+    {.name = "ErfcInv", .ref1 = erfcinv_, .fast = erfcinv_fast, .status_s = statuses({1, 2}),
+     .status_d = statuses({1, 2}),
+     .a = {{0, 2}, {-1, 3}, {1, 2}, {2 - 0x1p-20, 2}, {1 - 0x1p-20, 1 + 0x1p-20}, {0.4, 0.6}, {1.4, 1.6},
+           {0, 0x1p-1000, "d"}, {0, 0x1p-100, "s"}},
+     .crossings = {{0.5, 1.5, Target::root}},
+     .points = {1, 0.5, 1.5, 0.4795001221869535, 1.5204998778130465, 0.125, 1.875, 0x1p-1022, 0x1p-126, 0x1p-1074,
+                0x1p-149, 1 - 0x1p-53, 1 + 0x1p-52, 2 - 0x1p-52, 2 - 0x1p-23}},
+    // CdfNormInv: the same regions for p = x/2, and 1 - p down to 2^-53.
+    {.name = "CdfNormInv", .ref1 = cdfnorminv, .fast = cdfnorminv_fast, .status_s = statuses({1, 2}), .status_d = statuses({1, 2}),
+     .a = {{0, 1}, {-0.5, 1.5}, {0.5, 1}, {1 - 0x1p-20, 1}, {0.5 - 0x1p-20, 0.5 + 0x1p-20}, {0.2, 0.3}, {0.7, 0.8},
+           {0, 0x1p-1000, "d"}, {0, 0x1p-100, "s"}},
+     .crossings = {{0.25, 0.75, Target::root}},
+     .points = {0.5, 0.23975006109347674, 0.7602499389065233, 0.0625, 0.9375, 0x1p-1023, 0x1p-127, 0x1p-1074,
+                0x1p-149, 1 - 0x1p-53, 1 - 0x1p-24, 0.5 + 0x1p-53}},
     {.name = "CdfNorm", .ref1 = cdfnorm, .fast = [](double x) { return std::erfc(-x / kRt2) / 2; },
      .status_s = statuses({4}), .status_d = statuses({4}),
      .a = {{-15, 6, "s"}, {-39, 9, "d"}, {-39, -30, "d"}, {-1, 1}, {-0x1p-20, 0x1p-20}},

@@ -268,6 +268,28 @@ template <class T> void gather_pairs(const T* base, X1<T> idx, X1<T>& a, X1<T>& 
 // A vector whose every lane holds the bit pattern u.
 template <class V> V splat_bits(UintOf<typename V::elem> u) { return V::splat(from_bits<typename V::elem>(u)); }
 
+// ---- constants read from memory ----------------------------------------------------
+// A kernel loop that may call out (the special-lane path) keeps no constant in
+// a register across the call, and GCC rebuilds each splat in every iteration
+// as a scalar load and a shuffle. A constant stored as a 16-byte row and read
+// through a pointer the compiler does not see through (opaque) enters the
+// arithmetic as a memory operand instead.
+template <class T> struct alignas(16) SplatRow { T v[16 / sizeof(T)]; };
+template <class T> constexpr SplatRow<T> splat_row(T x) {
+    SplatRow<T> s{};
+    for (T& e : s.v) e = x;
+    return s;
+}
+template <class T> const T* opaque(const T* p) {
+    __asm__("" : "+r"(p));
+    return p;
+}
+template <class V> V row_value(const SplatRow<typename V::elem>& s);
+template <> inline F32x4 row_value<F32x4>(const SplatRow<float>& s) { return {_mm_load_ps(s.v)}; }
+template <> inline F64x2 row_value<F64x2>(const SplatRow<double>& s) { return {_mm_load_pd(s.v)}; }
+template <> inline X1<float> row_value<X1<float>>(const SplatRow<float>& s) { return {s.v[0]}; }
+template <> inline X1<double> row_value<X1<double>>(const SplatRow<double>& s) { return {s.v[0]}; }
+
 // ---- reciprocal estimates -------------------------------------------------------
 // The processor's reciprocal estimate: relative error at most 1.5 * 2^-12.
 inline F32x4 rcp_estimate(F32x4 a) { return {_mm_rcp_ps(a.v)}; }

@@ -5,4 +5,6 @@
 
 #include "kex/kernels/real/erfgamma/erf.h"
 #include "kex/kernels/real/erfgamma/erfinv.h"
+#include "kex/kernels/real/erfgamma/erfcinv.h"
+#include "kex/kernels/real/erfgamma/cdfnorminv.h"
 #include "kex/kernels/real/erfgamma/gamma.h"

@@ -1,25 +1,29 @@
-// ErfInv in single and double precision, three flavours each.
+// ErfInv in single and double precision, three flavours each, and the
+// pieces ErfcInv and CdfNormInv share with it (erfcinv.h, cdfnorminv.h).
 //
-// First approximation (erfinv_table.inc, tools/sollya/erfinv_fit.py), for
-// |x| < 1 with w = -ln((1 - x)(1 + x)):
-//   w < 6.25 (|x| < 0.9981):  y0 = x P(w - 3.125), P of degree 13;
-//   w >= 6.25:                y0 = x Q(sqrt w - 4.25), Q of degree 16;
-// both within 2^-32 relative of erfinv(x)/x. The product (1 - x)(1 + x)
+// First approximation (erfinv_table.inc, tools/sollya/erfinv.sollya), for
+// |t| < 1 with w = -ln((1 - t)(1 + t)):
+//   w < 6.25 (|t| < 0.9981):  y0 = t P(w - 3.125), P of degree 13;
+//   sqrt w in [2.5, 6):       y0 = t Q(sqrt w - 4.25), Q of degree 16;
+//   sqrt w >= 6:              y0 = t D(sqrt w - 16.6), D of degree 18 (only
+//                             the complementary functions get that far);
+// all within 2^-32 relative of erfinv(t)/t. The product (1 - t)(1 + t)
 // carries an absolute error of 2^-53 at most, which moves w by as much and
 // y0 by less than 2^-53 relative (P' and Q' stay below P and Q), so tiny
 // arguments keep full relative accuracy through the same formula.
 //
-// Double HA and LA finish with one Halley step. With f(y) = erf(y) - x or
-// erfc(y) - (1 - |x|), f'' = -2 y f', so the step is y0 - d/(1 + y0 d) with
-// d = f/f' = ±f sqrt(pi)/2 e^(y0^2); its error is about y^4 e^3 for a
-// relative error e of y0 (below 2^-90 here), so what remains is the error of
-// the residual f and the final rounding:
-//   |x| < 0.5205 (y0 < 1/2): f = (y0 - x) + y0 q(y0^2), erf's own small-
-//     argument polynomial; y0 - x is exact (y0/x lies in [0.88, 1]), and the
-//     product's rounding is below 0.13 ulp of y0.
-//   |x| >= 0.5205: f = erfc(|y0|) - (1 - |x|), 1 - |x| exact, erfc from erf's
-//     tail pieces unrounded (p + corr, below 2^-57 relative), the difference
-//     p 2^k - (1 - |x|) exact; the residual's error moves y by 2^-57/(2 y).
+// Double HA and LA finish with one Halley step. With f(y) = erf(y) - t or
+// erfc(y) - q, q = 1 - |t|, f'' = -2 y f', so the step is y0 - d/(1 + y0 d)
+// with d = f/f' = ±f sqrt(pi)/2 e^(y0^2); its error is about y^4 e^3 / 3 for
+// a relative error e of y0 (below 2^-78 up to y = 27), so what remains is the
+// error of the residual f and the final rounding. The step is returned as the
+// correction d/(1 + y0 d), so that a caller may scale y0 - corr exactly.
+//   |t| < 0.5205 (y0 < 1/2): f = (y0 - th) + y0 q(y0^2) - tl for t = th + tl,
+//     erf's own small-argument polynomial; y0 - th is exact (y0/th lies in
+//     [0.88, 1]), and the product's rounding is below 0.13 ulp of y0.
+//   |t| >= 0.5205: f = erfc(|y0|) - q with q exact, erfc from erf's tail
+//     pieces unrounded (p + corr, below 2^-57 relative), the difference
+//     p 2^k - q exact; the residual's error moves y by 2^-57/(2 y).
 // e^(y0^2) is needed to a few bits only (d is below 2^-31 y0): the LA
 // exponential. Double EP is y0 itself; single precision computes y0 in double
 // and rounds once (2^-32 + half an ulp).
@@ -55,6 +59,8 @@ constexpr double kSqrtPiOver2 = 0x1.c5bf891b4ef6bp-1;
 constexpr double kTailW = 6.25;           // first approximation in sqrt(w) from here on
 constexpr double kErfcFrom = 0.5205;      // just above erf(1/2): y0 >= 1/2, erfc residual
 constexpr double kTiny = 0x1p-35;         // double: the split product below this
+constexpr double kDeepS = 6.0;            // sqrt(w) from which the deep piece takes over
+constexpr double kTop = 26.6;             // largest |y0| of the erfc residual: e^(y0^2) stays finite
 template <class V> [[gnu::always_inline]] inline bool any(typename V::mask m) { return m.bits() != 0; }
 template <class V> [[gnu::always_inline]] inline bool all(typename V::mask m) {
     return m.bits() == (1 << V::lanes) - 1;
@@ -66,52 +72,59 @@ template <class V, std::size_t N> [[gnu::always_inline]] inline V horner(const d
     return p;
 }
 
+// erfinv(t)/t from w = -ln(1 - t^2); Deep adds the piece past sqrt(w) = 6.
+template <bool Deep, class V> [[gnu::always_inline]] inline V ratio(V w) {
+    const typename V::mask tail = w >= c<V>(kTailW);
+    if (!any<V>(tail)) return horner(erfinv_data::kCentral, w - c<V>(3.125));
+    const V s = sqrt(w);
+    V p;
+    const typename V::mask deep = s >= c<V>(kDeepS);
+    if (!Deep || !any<V>(deep)) p = horner(erfinv_data::kTail, s - c<V>(4.25));
+    else if (all<V>(deep)) p = horner(erfinv_data::kDeep, s - c<V>(16.6));
+    else p = select(deep, horner(erfinv_data::kDeep, s - c<V>(16.6)), horner(erfinv_data::kTail, s - c<V>(4.25)));
+    if (all<V>(tail)) return p;
+    return select(tail, p, horner(erfinv_data::kCentral, w - c<V>(3.125)));
+}
+
 // y0 for |x| < 1 (other lanes: any value, NaN included).
 template <class V> [[gnu::always_inline]] inline V first(V x) {
     const V one = c<V>(1.0);
     const V w = c<V>(0.0) - dlog::finish<dlog::Kind::Ln, Flavour::LA>(dlog::reduce<Flavour::LA>((one - x) * (one + x)));
-    const typename V::mask tail = w >= c<V>(kTailW);
-    V p;
-    if (!any<V>(tail)) {
-        p = horner(erfinv_data::kCentral, w - c<V>(3.125));
-    } else if (all<V>(tail)) {
-        p = horner(erfinv_data::kTail, sqrt(w) - c<V>(4.25));
-    } else {
-        p = select(tail, horner(erfinv_data::kTail, sqrt(w) - c<V>(4.25)),
-                   horner(erfinv_data::kCentral, w - c<V>(3.125)));
-    }
-    return x * p;
+    return x * ratio<false>(w);
 }
 
-// The Halley step from y0 (see the top of the file).
-template <class V> [[gnu::always_inline]] inline V refine(V x, V y0) {
-    const V one = c<V>(1.0), ax = abs(x);
-    const typename V::mask small = ax < c<V>(kErfcFrom);
-    V ys = y0, yt = y0;
+// The Halley correction from y0 (see the top of the file): y = y0 - corr.
+// t = th + tl is the erf argument (used where |th| < kErfcFrom), q = 1 - |t|
+// exactly (used elsewhere, for |y0| up to kTop).
+template <class V> [[gnu::always_inline]] inline V correction(V th, V tl, V q, V y0) {
+    const V one = c<V>(1.0);
+    const typename V::mask small = abs(th) < c<V>(kErfcFrom);
+    V cs = y0, ct = y0;
     if (any<V>(small)) {
-        const V r = (y0 - x) + y0 * erfk::small_q<Flavour::HA>(y0 * y0);
+        const V r = ((y0 - th) + y0 * erfk::small_q<Flavour::HA>(y0 * y0)) - tl;
         const V d = r * c<V>(kSqrtPiOver2) * dexp::exp_la(y0 * y0);
-        ys = y0 - d / (one + y0 * d);
+        cs = d / (one + y0 * d);
     }
     if (!all<V>(small)) {
         // erf's tail pieces index their table by a: keep every lane inside
-        // [1/2, 6.5] (NaN and the central lanes go to 1/2).
+        // [1/2, kTop] (NaN and the central lanes go to 1/2).
         V a = abs(y0);
-        a = select((a >= c<V>(0.5)) & (a <= c<V>(6.5)), a, c<V>(0.5));
+        a = select((a >= c<V>(0.5)) & (a <= c<V>(kTop)), a, c<V>(0.5));
         const erfk::TailParts<V> tp = erfk::erfc_tail<Flavour::HA>(a, c<V>(0.0));
         const V s = erfk::scale_of(tp.t, 0);
-        const V r = (tp.p * s - (one - ax)) + tp.corr * s;
+        const V r = (tp.p * s - q) + tp.corr * s;
         const V d = c<V>(0.0) - r * c<V>(kSqrtPiOver2) * dexp::exp_la(a * a);
-        yt = bit_or(a - d / (one + a * d), erfk::sign_of(x));
+        ct = bit_xor(d / (one + a * d), erfk::sign_of(y0));
     }
-    return select(small, ys, yt);
+    return select(small, cs, ct);
 }
 
 template <Flavour F> struct ErfInvDOp : PolicyBase<double, 1, 1> {
     static constexpr bool kHasSpecial = true;
     template <class V> typename V::mask fast(const V (&x)[1], V (&y)[1]) const {
         const V y0 = first(x[0]);
-        y[0] = F == Flavour::EP ? y0 : refine(x[0], y0);
+        if constexpr (F == Flavour::EP) y[0] = y0;
+        else y[0] = y0 - correction(x[0], c<V>(0.0), c<V>(1.0) - abs(x[0]), y0);
         const V ax = abs(x[0]);
         return unordered(x[0], x[0]) | (ax < c<V>(kTiny)) | (ax >= c<V>(1.0));
     }

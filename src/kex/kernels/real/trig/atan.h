@@ -1,7 +1,8 @@
 // Atan and Atan2 in single and double precision (the evaluation is
 // atan_core.h). Double: HA with the Full evaluation (LA shares it), LA of
-// Atan2 with Mid, EP with Low. Single precision: every flavour widens to
-// double and uses Low, which is good to 2^-31 before the final rounding.
+// Atan2 with Mid, EP with Low. Single precision: Atan and Atan2 HA widen to
+// double and use Low, which is good to 2^-31 before the final rounding;
+// Atan2 LA and EP stay in float (SAtan2FloatOp).
 //
 // Lanes sent to the special-value routines (which never report):
 //   dAtan  +-inf and NaN;
@@ -78,6 +79,57 @@ struct DAtan2Op : PolicyBase<double, 2, 1> {
     int rare(const double* x, double* y) const { return vdatan2_cout_rare(x, x + 1, y); }
 };
 
+// Single-precision Atan2 LA and EP in float: q = min(|y|, |x|) / max(...)
+// in [0, 1] and atan q = q + q z P(z), z = q^2 (tools/sollya/atan.sollya:
+// degree 8, 2^-26.4 relative, LA; degree 3, 2^-12.7, EP), placed in its
+// quadrant as in atan2_eval (the base pi/2 or pi as a float pair).
+// The division and the series need no range limits in float.
+struct Atan2FloatRows {
+    SplatRow<float> minus, tiny, inf, pio2_hi, pio2_lo, pi_hi, pi_lo, la[9], ep[4];
+};
+inline constexpr Atan2FloatRows kAtan2Float = {
+    splat_row(-0.0f), splat_row(0x1p-126f), splat_row(std::numeric_limits<float>::infinity()), splat_row(ArcPi<float>::pio2_hi), splat_row(ArcPi<float>::pio2_lo),
+    splat_row(ArcPi<float>::pi_hi), splat_row(ArcPi<float>::pi_lo),
+    {splat_row(-0x1.555554p-2f), splat_row(0x1.999832p-3f), splat_row(-0x1.246ce4p-3f), splat_row(0x1.c3f7fep-4f),
+     splat_row(-0x1.62baf8p-4f), splat_row(0x1.005ebp-4f), splat_row(-0x1.26cceep-5f), splat_row(0x1.bd14p-7f),
+     splat_row(-0x1.3b6c6ap-9f)},
+    {splat_row(-0x1.55260cp-2f), splat_row(0x1.8d02b2p-3f), splat_row(-0x1.b6f4dp-4f), splat_row(0x1.05fe1ep-5f)}};
+
+template <Flavour F>
+struct SAtan2FloatOp : PolicyBase<float, 2, 1> {
+    static constexpr bool kHasSpecial = true;
+    template <class V>
+    typename V::mask fast(const V (&x)[2], V (&y)[1]) const {
+        const Atan2FloatRows& k = *opaque(&kAtan2Float);
+        const auto c = [](const SplatRow<float>& r) { return row_value<V>(r); };
+        const V minus = c(k.minus), zero = V::splat(0.0f);
+        const V ay = bit_andnot(minus, x[0]), ax = bit_andnot(minus, x[1]);
+        const auto swap = ay > ax;
+        const V mx = select(swap, ay, ax);
+        const V q = select(swap, ax, ay) / mx;
+        const V z = q * q;
+        V p;
+        if constexpr (F == Flavour::EP) {
+            p = c(k.ep[3]);
+            for (int i = 2; i >= 0; --i) p = p * z + c(k.ep[i]);
+        } else {
+            p = c(k.la[8]);
+            for (int i = 7; i >= 0; --i) p = p * z + c(k.la[i]);
+        }
+        const V a = q + q * (z * p);
+        const auto xneg = x[1] < zero;
+        const V base_hi = select(swap, c(k.pio2_hi), select(xneg, c(k.pi_hi), zero));
+        const V base_lo = select(swap, c(k.pio2_lo), select(xneg, c(k.pi_lo), zero));
+        const V neg = bit_xor(select(swap, minus, zero), bit_and(x[1], minus));
+        y[0] = bit_xor(base_hi + (base_lo + bit_xor(a, neg)), bit_and(x[0], minus));
+        // A zero or infinite argument alone gives its limit here (q = 0) and
+        // NaN propagates; only 0/0, inf/inf and pairs of denormals (zero
+        // under the denormals-are-zero mode) need the special-value routine.
+        return (mx < c(k.tiny)) | ((ay == ax) & (ax == c(k.inf)));
+    }
+    int rare(const float* x, float* y) const { return vsatan2_cout_rare(x, x + 1, y); }
+};
+
 struct SAtan2Op : PolicyBase<float, 2, 1> {
     static constexpr bool kHasSpecial = true;
     template <class V>
@@ -96,7 +148,9 @@ template <class Acc> struct OpFor<fn_Atan, Acc, float> { using type = atan_core:
 template <> struct OpFor<fn_Atan2, acc_HA, double> { using type = atan_core::DAtan2Op<atan_core::Prec::Full>; };
 template <> struct OpFor<fn_Atan2, acc_LA, double> { using type = atan_core::DAtan2Op<atan_core::Prec::Mid>; };
 template <> struct OpFor<fn_Atan2, acc_EP, double> { using type = atan_core::DAtan2Op<atan_core::Prec::Low>; };
-template <class Acc> struct OpFor<fn_Atan2, Acc, float> { using type = atan_core::SAtan2Op; };
+template <> struct OpFor<fn_Atan2, acc_HA, float> { using type = atan_core::SAtan2Op; };
+template <> struct OpFor<fn_Atan2, acc_LA, float> { using type = atan_core::SAtan2FloatOp<Flavour::LA>; };
+template <> struct OpFor<fn_Atan2, acc_EP, float> { using type = atan_core::SAtan2FloatOp<Flavour::EP>; };
 
 }  // namespace KEX_LVL
 }  // namespace kex

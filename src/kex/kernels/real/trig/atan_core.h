@@ -39,6 +39,16 @@ inline constexpr double kB3 = -0x1.55537ed71443ap-2;
 inline constexpr double kPio2Hi = 0x1.921fb54442d18p0, kPio2Lo = 0x1.1a62633145c07p-54;
 inline constexpr double kPiHi = 0x1.921fb54442d18p1, kPiLo = 0x1.1a62633145c07p-53;
 inline constexpr double kPio4 = 0x1.921fb54442d18p-1, k3Pio4 = 0x1.2d97c7f3321d2p1;
+// pi/2 and pi in the lanes' precision as a high part and the nearest value
+// to the rest.
+template <class T> struct ArcPi;
+template <> struct ArcPi<double> {
+    static constexpr double pio2_hi = kPio2Hi, pio2_lo = kPio2Lo, pi_hi = kPiHi, pi_lo = kPiLo;
+};
+template <> struct ArcPi<float> {
+    static constexpr float pio2_hi = 0x1.921fb6p0f, pio2_lo = -0x1.777a5cp-25f;
+    static constexpr float pi_hi = 0x1.921fb6p1f, pi_lo = -0x1.777a5cp-24f;
+};
 
 template <Prec P, class V>
 [[gnu::always_inline]] inline V odd_tail(V r) {

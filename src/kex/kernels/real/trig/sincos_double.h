@@ -137,39 +137,63 @@ template <Flavour F, class V>
 // x = (2m + 1) pi/2 + r for the cosine, |r| <= pi/2, pi in three parts (36,
 // 36 and 53 bits: n pi1 and n pi2 exact below 2^17, the parts agree with pi
 // to 2^-129), and sin r = r + r z P(z) with the sign taken from the parity
-// of n (of m + 1); P from tools/sollya/sin_double_pi.sollya: degree 8,
-// 2^-58.9 relative (LA), degree 4, 2^-33.8 (EP).
+// of n (of m + 1); P from tools/sollya/sin_double_pi.sollya: degree 7,
+// 2^-59.9 relative, by Estrin's scheme (LA), degree 4, 2^-33.8 (EP).
 constexpr double kInvPi = 0x1.45f306dc9c883p-2;
 constexpr double kPi1 = 0x1.921fb5444p1, kPi2 = 0x1.68c234c4cp-38, kPi3 = 0x1.98a2e03707345p-76;
-constexpr double kLA[9] = {-0x1.5555555555555p-3, 0x1.11111111110abp-7,  -0x1.a01a01a0110ffp-13,
-                           0x1.71de3a4fc7478p-19, -0x1.ae6452b6270dap-26, 0x1.6122f000fdd0cp-33,
-                           -0x1.added14adf002p-41, 0x1.70213ae0a27f2p-49, 0x1.2cf199dd9a544p-56};
+constexpr double kLA[8] = {-0x1.5555555555555p-3,  0x1.11111111110bap-7,  -0x1.a01a01a013713p-13,
+                           0x1.71de3a51d51edp-19,  -0x1.ae645465ccb8cp-26, 0x1.6123ade11a08ap-33,
+                           -0x1.ae3abfc33addbp-41, 0x1.8738b538e6a0bp-49};
 constexpr double kEP[5] = {-0x1.5555555452469p-3, 0x1.11110fcf72b92p-7, -0x1.a01900144b793p-13,
                            0x1.7195a85034912p-19, -0x1.9d9a423c52014p-26};
 
-template <Flavour F, class V> [[gnu::always_inline]] inline V sin_poly(V r) {
+// The constants as 16-byte rows (memory operands in the kernel loops).
+struct OddSine {
+    SplatRow<double> inv_pi, shifter, half, one, two, minus, pi[3], pio2[3], la[8], ep[5];
+};
+template <size_t N> constexpr void fill_rows(SplatRow<double> (&r)[N], const double (&v)[N]) {
+    for (size_t i = 0; i < N; ++i) r[i] = splat_row(v[i]);
+}
+constexpr OddSine make_odd_sine() {
+    OddSine k{splat_row(kInvPi), splat_row(kShifter), splat_row(0.5), splat_row(1.0), splat_row(2.0),
+              splat_row(-0.0), {}, {}, {}, {}};
+    fill_rows(k.pi, {kPi1, kPi2, kPi3});
+    fill_rows(k.pio2, {kPi1 * 0.5, kPi2 * 0.5, kPi3 * 0.5});
+    fill_rows(k.la, kLA);
+    fill_rows(k.ep, kEP);
+    return k;
+}
+inline constexpr OddSine kOddSine = make_odd_sine();
+
+template <Flavour F, class V> [[gnu::always_inline]] inline V sin_poly(const OddSine& k, V r) {
+    const auto ld = [](const SplatRow<double>& s) { return row_value<V>(s); };
     const V z = r * r;
     V p;
     if constexpr (F == Flavour::EP) {
-        p = c<V>(kEP[4]);
-        for (int i = 3; i >= 0; --i) p = p * z + c<V>(kEP[i]);
+        p = ld(k.ep[4]);
+        for (int i = 3; i >= 0; --i) p = p * z + ld(k.ep[i]);
     } else {
-        p = c<V>(kLA[8]);
-        for (int i = 7; i >= 0; --i) p = p * z + c<V>(kLA[i]);
+        const V z2 = z * z, z4 = z2 * z2;
+        const V a = ld(k.la[0]) + z * ld(k.la[1]), b = ld(k.la[2]) + z * ld(k.la[3]);
+        const V e = ld(k.la[4]) + z * ld(k.la[5]), f = ld(k.la[6]) + z * ld(k.la[7]);
+        p = (a + z2 * b) + z4 * (e + z2 * f);
     }
-    return bit_or(r + r * (z * p), bit_and(r, c<V>(-0.0)));  // sin r has the sign of r, -0 included
+    return bit_or(r + r * (z * p), bit_and(r, ld(k.minus)));  // sin r has the sign of r, -0 included
 }
 // sin(x) for the shifted count t (n in its low bits) and q = n, or 2m + 1
 // with the halved parts (exact).
-template <Flavour F, class V> [[gnu::always_inline]] inline V odd_sine(V x, V t, V q, double half) {
-    const V r = ((x - q * c<V>(kPi1 * half)) - q * c<V>(kPi2 * half)) - q * c<V>(kPi3 * half);
-    return bit_xor(sin_poly<F>(r), bits_shl<63>(t));
+template <Flavour F, class V> [[gnu::always_inline]] inline V odd_sine(const OddSine& k, V x, V t, V q,
+                                                                       const SplatRow<double> (&p)[3]) {
+    const V r = ((x - q * row_value<V>(p[0])) - q * row_value<V>(p[1])) - q * row_value<V>(p[2]);
+    return bit_xor(sin_poly<F>(k, r), bits_shl<63>(t));
 }
 
 template <Flavour F, class V> [[gnu::always_inline]] inline V sin_of(V x) {
     if constexpr (F != Flavour::HA) {
-        const V t = x * c<V>(kInvPi) + c<V>(kShifter);
-        return odd_sine<F>(x, t, t - c<V>(kShifter), 1.0);
+        const OddSine& k = *opaque(&kOddSine);
+        const V sh = row_value<V>(k.shifter);
+        const V t = x * row_value<V>(k.inv_pi) + sh;
+        return odd_sine<F>(k, x, t, t - sh, k.pi);
     } else {
         const Reduced<V> d = reduce(x);
         V ps, pc;
@@ -180,9 +204,11 @@ template <Flavour F, class V> [[gnu::always_inline]] inline V sin_of(V x) {
 template <Flavour F, class V> [[gnu::always_inline]] inline V cos_of(V x) {
     if constexpr (F != Flavour::HA) {
         // t holds m + 1 (its parity flips the sign of sin r), q = 2m + 1
-        const V t = (x * c<V>(kInvPi) + c<V>(0.5)) + c<V>(kShifter);
-        const V q = (t - c<V>(kShifter)) * c<V>(2.0) - c<V>(1.0);
-        return odd_sine<F>(x, t, q, 0.5);
+        const OddSine& k = *opaque(&kOddSine);
+        const V sh = row_value<V>(k.shifter);
+        const V t = (x * row_value<V>(k.inv_pi) + row_value<V>(k.half)) + sh;
+        const V q = (t - sh) * row_value<V>(k.two) - row_value<V>(k.one);
+        return odd_sine<F>(k, x, t, q, k.pio2);
     } else {
         const Reduced<V> d = reduce(x);
         V ps, pc;

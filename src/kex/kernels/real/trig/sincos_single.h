@@ -1,10 +1,11 @@
 // Single-precision Sin, Cos and SinCos, three flavours each.
 //
-// Every flavour widens its lanes to double, runs a double method of
-// sincos_double.h and rounds once to float: Sin and Cos the table-free EP
-// polynomial (2^-33.8 relative, so at most 0.5 + 2^-9 float ulp), SinCos the
-// table method, with the LA combination for HA (under 2 double ulps) and the
-// EP one for LA and EP. Lanes with |x| >= 2^17 are
+// HA widens its lanes to double, runs a double method of sincos_double.h and
+// rounds once to float: Sin and Cos the table-free EP polynomial (2^-33.8
+// relative, so at most 0.5 + 2^-9 float ulp), SinCos the table method with
+// the LA combination (under 2 double ulps).
+// LA and EP stay in float below 3072 (the float reduction below); lanes
+// beyond take the double method (SinCos with the EP combination). Lanes with |x| >= 2^17 are
 // computed alone through the double evaluators (exact reduction), and
 // infinities and NaN go to the special-value routines.
 #pragma once
@@ -35,17 +36,118 @@ template <class V> typename V::mask off_range(V x) {
     return unordered(x, x) | (abs(x) >= V::splat(static_cast<float>(dtrig::kWideBound)));
 }
 
+// ---- float method (LA, EP) -------------------------------------------------
+// x = n pi/2 + r with pi/2 in four positive parts (13, 13, 13 and 24 bits,
+// together within 2^-63 of pi/2; tools/sollya/sin_single.sollya): below
+// 3072, |n| < 2^11, so n P1, n P2 and n P3 are exact, and so are the
+// differences where r is small (Sterbenz); r is rounded once, n P4 (below
+// 2^-27) adds 2^-52, which keeps r relatively exact to 2^-24 even at the
+// floats nearest to a multiple of pi/2. The reduced r keeps the sign of -0. Sin and Cos take an even
+// n (reduction by pi, |r| <= pi/2) or an odd one, and sin r = r + r z P(z),
+// z = r^2, with the sign from n/2: degree 3 (2^-25.4, LA within 2.5 ulp,
+// and Cos EP) or 2 (2^-17.7, Sin EP). SinCos reduces by pi/2 (|r| <= pi/4)
+// and uses both sin r and cos r = 1 + z C(z) (2^-26.2 and 2^-32.1), swapped
+// and signed by n mod 4.
+constexpr float kFloatBound = 3072.0f;
+constexpr float kInvPiF = 0x1.45f306p-2f, kShifterF = 0x1.8p23f;  // n in the low bits of t + 1.5 2^23
+
+// The constants as 16-byte rows (memory operands in the kernel loops).
+struct FloatTrig {
+    SplatRow<float> bound, inv_pi, two_over_pi, shifter, half, one, two, sign;
+    SplatRow<float> p1, p2, p3, p4;  // pi/2
+    SplatRow<float> sin3[4], sin2[3], sinq[3], cosq[4];
+    SplatRow<float> t945, t105, t15, t420, t6;  // tan's continued fractions
+};
+inline constexpr FloatTrig kFloatTrig = {
+    splat_row(kFloatBound), splat_row(kInvPiF), splat_row(2 * kInvPiF), splat_row(kShifterF),
+    splat_row(0.5f), splat_row(1.0f), splat_row(2.0f), splat_row(-0.0f),
+    splat_row(0x1.921p0f), splat_row(0x1.f6ap-13f), splat_row(0x1.11p-26f), splat_row(0x1.68c234p-39f),
+    {splat_row(-0x1.555554p-3f), splat_row(0x1.111036p-7f), splat_row(-0x1.9fb16ap-13f), splat_row(0x1.615164p-19f)},
+    {splat_row(-0x1.5554a4p-3f), splat_row(0x1.10c28p-7f), splat_row(-0x1.8b0b46p-13f)},
+    {splat_row(-0x1.555552p-3f), splat_row(0x1.110bdep-7f), splat_row(-0x1.9aaf94p-13f)},
+    {splat_row(-0x1p-1f), splat_row(0x1.55554ep-5f), splat_row(-0x1.6c0e62p-10f), splat_row(0x1.9a7dfep-16f)},
+    splat_row(945.0f), splat_row(105.0f), splat_row(15.0f), splat_row(420.0f), splat_row(6.0f)};
+inline const FloatTrig& float_trig() { return *opaque(&kFloatTrig); }
+
+template <class V> [[gnu::always_inline]] inline V ld(const SplatRow<float>& s) { return row_value<V>(s); }
+template <class V, size_t N> [[gnu::always_inline]] inline V horner_f(V z, const SplatRow<float> (&c)[N]) {
+    V p = ld<V>(c[N - 1]);
+    for (int i = static_cast<int>(N) - 2; i >= 0; --i) p = p * z + ld<V>(c[i]);
+    return p;
+}
+template <class V> [[gnu::always_inline]] inline V reduce_f(const FloatTrig& k, V x, V n) {
+    return (((x - n * ld<V>(k.p1)) - n * ld<V>(k.p2)) - n * ld<V>(k.p3)) - n * ld<V>(k.p4);
+}
+// sin r has the sign of r, -0 included (r + r z P(z) alone gives +0 there).
+template <class V> [[gnu::always_inline]] inline V keep_sign(const FloatTrig& k, V s, V r) {
+    return bit_or(s, bit_and(r, ld<V>(k.sign)));
+}
+template <Flavour F, Kind K, class V> [[gnu::always_inline]] inline V sin_or_cos_f(V x) {
+    const FloatTrig& k = float_trig();
+    const V sh = ld<V>(k.shifter);
+    // t holds m = round(x/pi) (Sin) or m with x/pi + 1/2 rounded (Cos); n = 2m or 2m - 1
+    const V xi = x * ld<V>(k.inv_pi);
+    const V t = K == Kind::Sin ? xi + sh : (xi + ld<V>(k.half)) + sh;
+    const V m2 = (t - sh) * ld<V>(k.two);
+    const V r = reduce_f(k, x, K == Kind::Sin ? m2 : m2 - ld<V>(k.one));
+    const V z = r * r;
+    // Cos EP keeps the degree-3 form: its reduction puts x near 0 at r near
+    // pi/2, where degree 2 would leave cos 0 at 1 - 2^-17.7.
+    const bool short_form = F == Flavour::EP && K == Kind::Sin;
+    const V s = r + r * (z * (short_form ? horner_f(z, k.sin2) : horner_f(z, k.sin3)));
+    return bit_xor(keep_sign(k, s, r), bits_shl<31>(t));  // odd m flips the sign
+}
+template <class V> [[gnu::always_inline]] inline void sincos_f(V x, V& s, V& c) {
+    const FloatTrig& k = float_trig();
+    const V sh = ld<V>(k.shifter);
+    const V t = x * ld<V>(k.two_over_pi) + sh;
+    const V r = reduce_f(k, x, t - sh);
+    const V z = r * r;
+    const V sr = keep_sign(k, r + r * (z * horner_f(z, k.sinq)), r);
+    const V cr = ld<V>(k.one) + z * horner_f(z, k.cosq);
+    const auto odd = bits_gt(V::splat(0.0f), bits_shl<31>(t));
+    const V sign = ld<V>(k.sign);
+    s = bit_xor(select(odd, cr, sr), bit_and(bits_shl<30>(t), sign));                               // n mod 4 >= 2
+    c = bit_xor(select(odd, sr, cr), bit_and(bits_shl<30>(bits_add(t, splat_bits<V>(1))), sign));  // (n + 1) mod 4 >= 2
+}
+// Lanes the float method does not serve (infinities included); they take the
+// double method, lane by lane, so a result never depends on its neighbours.
+template <class V> [[gnu::always_inline]] inline typename V::mask beyond_float(V x) {
+    return abs(x) >= ld<V>(float_trig().bound);
+}
+
+// ---- double method -------------------------------------------------------------
+template <Kind K, class V> [[gnu::always_inline]] inline V sin_or_cos_d(V x) {
+    using W = Widened<V>;
+    typename W::type d[W::parts];
+    for (int p = 0; p < W::parts; ++p) {
+        const auto xd = W::part(x, p);
+        d[p] = K == Kind::Sin ? dtrig::sin_of<Flavour::EP>(xd) : dtrig::cos_of<Flavour::EP>(xd);
+    }
+    return W::join(d);
+}
+template <Flavour F, class V> [[gnu::always_inline]] inline void sincos_d(V x, V& s, V& c) {
+    using W = Widened<V>;
+    typename W::type sd[W::parts], cd[W::parts];
+    for (int p = 0; p < W::parts; ++p) dtrig::sincos_of<kInDouble<F>>(W::part(x, p), sd[p], cd[p]);
+    s = W::join(sd), c = W::join(cd);
+}
+// Out of line where it backs the float method, which then keeps its
+// constants in registers.
+template <Kind K, class V> [[gnu::noinline]] V sin_or_cos_d_outline(V x) { return sin_or_cos_d<K>(x); }
+template <Flavour F, class V> [[gnu::noinline]] void sincos_d_outline(V x, V& s, V& c) { sincos_d<F>(x, s, c); }
+
 template <Flavour F, Kind K>
 struct SinOrCosOp : PolicyBase<float, 1, 1> {
     static constexpr bool kHasSpecial = true;
     template <class V> typename V::mask fast(const V (&x)[1], V (&y)[1]) const {
-        using W = Widened<V>;
-        typename W::type d[W::parts];
-        for (int p = 0; p < W::parts; ++p) {
-            const auto xd = W::part(x[0], p);
-            d[p] = K == Kind::Sin ? dtrig::sin_of<Flavour::EP>(xd) : dtrig::cos_of<Flavour::EP>(xd);
+        if constexpr (F != Flavour::HA) {
+            y[0] = sin_or_cos_f<F, K>(x[0]);
+            const auto wide = beyond_float(x[0]);
+            if (wide.bits() != 0) y[0] = select(wide, sin_or_cos_d_outline<K>(x[0]), y[0]);
+        } else {
+            y[0] = sin_or_cos_d<K>(x[0]);
         }
-        y[0] = W::join(d);
         return off_range(x[0]);
     }
     int rare(const float* x, float* y) const {
@@ -63,10 +165,17 @@ template <Flavour F>
 struct SinCosOp : PolicyBase<float, 1, 2> {
     static constexpr bool kHasSpecial = true;
     template <class V> typename V::mask fast(const V (&x)[1], V (&y)[2]) const {
-        using W = Widened<V>;
-        typename W::type s[W::parts], c[W::parts];
-        for (int p = 0; p < W::parts; ++p) dtrig::sincos_of<kInDouble<F>>(W::part(x[0], p), s[p], c[p]);
-        y[0] = W::join(s), y[1] = W::join(c);
+        if constexpr (F != Flavour::HA) {
+            sincos_f(x[0], y[0], y[1]);
+            const auto wide = beyond_float(x[0]);
+            if (wide.bits() != 0) {
+                V s, c;
+                sincos_d_outline<F>(x[0], s, c);
+                y[0] = select(wide, s, y[0]), y[1] = select(wide, c, y[1]);
+            }
+        } else {
+            sincos_d<F>(x[0], y[0], y[1]);
+        }
         return off_range(x[0]);
     }
     int rare(const float* x, float* y) const {

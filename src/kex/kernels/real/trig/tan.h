@@ -12,9 +12,11 @@
 // with the exact reduction; the infinities and NaN go to the special-value
 // routines.
 //
-// Single precision widens to double and rounds once: the double LA method
-// for HA (0.5 + 2^-28 float ulp), a table-free continued fraction for LA
-// and EP (0.5 + 2^-9).
+// Single-precision HA widens to double and rounds once (the double LA
+// method, 0.5 + 2^-28 float ulp). LA and EP stay in float below 3072 with
+// the float reduction of sincos_single.h (x = n pi/2 + r, |r| <= pi/4) and a
+// continued fraction of tan r cut after 9 terms (LA, 2^-26.1 relative) or 7
+// (EP, 2^-12.2); lanes beyond take the double continued fraction cut after 11.
 #pragma once
 
 #include <cstdint>
@@ -105,15 +107,49 @@ struct TanOp : PolicyBase<double, 1, 1> {
 
 namespace strig {
 
+// tan r = r N(z) / D(z), z = r^2: 9 terms N = 945 - 105 z + z^2,
+// D = 945 - 420 z + 15 z^2; 7 terms N = 15 - z, D = 15 - 6 z. Odd n gives
+// -1/tan r = D / (-r N), so one division serves both.
+template <Flavour F, class V> [[gnu::always_inline]] inline V tan_f(V x) {
+    const FloatTrig& k = float_trig();
+    const V sh = ld<V>(k.shifter);
+    const V t = x * ld<V>(k.two_over_pi) + sh;
+    const V r = reduce_f(k, x, t - sh);
+    const V z = r * r;
+    V num, den;
+    if constexpr (F == Flavour::EP) {
+        num = r * (ld<V>(k.t15) - z);
+        den = ld<V>(k.t15) - z * ld<V>(k.t6);
+    } else {
+        num = r * (ld<V>(k.t945) + z * (z - ld<V>(k.t105)));
+        den = ld<V>(k.t945) + z * (z * ld<V>(k.t15) - ld<V>(k.t420));
+    }
+    const auto odd = bits_gt(V::splat(0.0f), bits_shl<31>(t));
+    return select(odd, den, num) / select(odd, V::splat(0.0f) - num, den);
+}
+
+// The double continued fraction behind LA and EP beyond the float range.
+template <class V> [[gnu::noinline]] V tan_d_outline(V x) {
+    using W = Widened<V>;
+    typename W::type d[W::parts];
+    for (int p = 0; p < W::parts; ++p) d[p] = dtrig::tan_cf(W::part(x, p));
+    return W::join(d);
+}
+
 template <Flavour F>
 struct TanOp : PolicyBase<float, 1, 1> {
     static constexpr bool kHasSpecial = true;
     template <class V> typename V::mask fast(const V (&x)[1], V (&y)[1]) const {
-        using W = Widened<V>;
-        typename W::type d[W::parts];
-        for (int p = 0; p < W::parts; ++p)
-            d[p] = F == Flavour::HA ? dtrig::tan_of<Flavour::LA>(W::part(x[0], p)) : dtrig::tan_cf(W::part(x[0], p));
-        y[0] = W::join(d);
+        if constexpr (F != Flavour::HA) {
+            y[0] = tan_f<F>(x[0]);
+            const auto wide = beyond_float(x[0]);
+            if (wide.bits() != 0) y[0] = select(wide, tan_d_outline(x[0]), y[0]);
+        } else {
+            using W = Widened<V>;
+            typename W::type d[W::parts];
+            for (int p = 0; p < W::parts; ++p) d[p] = dtrig::tan_of<Flavour::LA>(W::part(x[0], p));
+            y[0] = W::join(d);
+        }
         return off_range(x[0]);
     }
     int rare(const float* x, float* y) const {
