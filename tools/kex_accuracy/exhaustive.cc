@@ -1,4 +1,4 @@
-// Every float argument of a single-precision unary kernel. The function's
+// Every float argument of a single-precision unary (or Sin-and-Cos) kernel. The function's
 // double reference decides almost every element: a double result within a
 // few hundred double ulps of the exact one rounds to the same float unless it
 // lies within 2^-16 float ulps of a rounding boundary, and gives the float
@@ -57,21 +57,29 @@ bool fast_score(const FnInfo& f, uint8_t listed, float x, float got, int code, S
     return true;
 }
 
-void work(const FnInfo& f, uint8_t listed, void* kernel, uint32_t first, uint32_t step, Stats& st) {
+// The kernel's results r[0] (and r[1] for two-result rows), each scored as
+// the unary function part[k]: SinCos is measured as its Sin and its Cos.
+void work(const FnInfo* const part[2], uint8_t listed, void* kernel, uint32_t first, uint32_t step, Stats& st) {
     begin_capture();
-    std::vector<float> a(kBlock), r(kBlock);
+    std::vector<float> a(kBlock), r[2] = {std::vector<float>(kBlock), std::vector<float>(kBlock)};
     std::vector<uint8_t> codes(kBlock);
     Big y(Num<float>::prec), xa(Num<float>::prec), xb(Num<float>::prec), tmp(Num<float>::prec);
     mpfr_ptr yy[2] = {y, y};
-    const auto fn = reinterpret_cast<void (*)(int32_t, const float*, float*)>(kernel);
+    const int outs = part[1] ? 2 : 1;
     for (uint64_t block = first; block < (uint64_t(1) << 32) / kBlock; block += step) {
         for (uint32_t i = 0; i < kBlock; ++i) a[i] = from_bits<float>(static_cast<uint32_t>(block * kBlock + i));
         std::fill(codes.begin(), codes.end(), 0);
         set_capture(codes.data(), kBlock);
-        fn(static_cast<int32_t>(kBlock), a.data(), r.data());
-        for (uint32_t i = 0; i < kBlock; ++i)
-            if (!fast_score(f, listed, a[i], r[i], codes[i], st))
-                score(st, expect<float>(f, listed, a[i], 1.0f, yy, xa, xb), yy, 1, &r[i], codes[i], true, a[i], 1.0f, tmp);
+        if (outs == 1)
+            reinterpret_cast<void (*)(int32_t, const float*, float*)>(kernel)(int32_t(kBlock), a.data(), r[0].data());
+        else
+            reinterpret_cast<void (*)(int32_t, const float*, float*, float*)>(kernel)(int32_t(kBlock), a.data(),
+                                                                                     r[0].data(), r[1].data());
+        for (int k = 0; k < outs; ++k)
+            for (uint32_t i = 0; i < kBlock; ++i)
+                if (!fast_score(*part[k], listed, a[i], r[k][i], codes[i], st))
+                    score(st, expect<float>(*part[k], listed, a[i], 1.0f, yy, xa, xb), yy, 1, &r[k][i], codes[i], true,
+                          a[i], 1.0f, tmp);
     }
     st.bad_status += stray_reports();
 }
@@ -79,10 +87,12 @@ void work(const FnInfo& f, uint8_t listed, void* kernel, uint32_t first, uint32_
 }  // namespace
 
 Stats exhaustive_float(const FnInfo& f, uint8_t listed, void* kernel, int threads) {
+    const FnInfo* fns[2] = {&f, nullptr};
+    if (f.parts[0]) fns[0] = find_function(f.parts[0]), fns[1] = find_function(f.parts[1]);
     std::vector<Stats> part(static_cast<size_t>(std::max(threads, 1)));
     std::vector<std::thread> pool;
     for (size_t t = 0; t < part.size(); ++t)
-        pool.emplace_back(work, std::cref(f), listed, kernel, static_cast<uint32_t>(t), static_cast<uint32_t>(part.size()),
+        pool.emplace_back(work, fns, listed, kernel, static_cast<uint32_t>(t), static_cast<uint32_t>(part.size()),
                           std::ref(part[t]));
     for (auto& t : pool) t.join();
     for (size_t t = 1; t < part.size(); ++t) part[0].merge(part[t]);

@@ -276,7 +276,7 @@ const FnInfo kFunctions[] = {
      .status_s = statuses({1}), .status_d = statuses({1}), .a = kTrigLines, .points = kTrigPoints},
     {.name = "Tan", .ref1 = mpfr_tan, .fast = [](double x) { return std::tan(x); }, .peer = "tan",
      .status_s = statuses({1}), .status_d = statuses({1}), .a = kTrigLines, .points = kTrigPoints},
-    {.name = "SinCos", .ref_two = mpfr_sin_cos, .status_s = statuses({1}), .status_d = statuses({1}),
+    {.name = "SinCos", .ref_two = mpfr_sin_cos, .parts = {"Sin", "Cos"}, .status_s = statuses({1}), .status_d = statuses({1}),
      .a = kTrigLines, .points = kTrigPoints},
     // Asin/Acos: the domain, a little beyond it, the last 2^-20 before +-1;
     // points at +-1, the switch of the quotient at 1/sqrt(2), that of the

@@ -54,6 +54,7 @@ struct FnInfo {
     Ref2 ref2 = nullptr;      // binary and scalar-power shapes
     RefTwo ref_two = nullptr; // two-result shape
     Fast1 fast = nullptr;     // within a few hundred double ulps everywhere (float rows only)
+    const char* parts[2] = {};  // two-result shape: the unary functions giving each result
     const char* peer = nullptr;  // C name of the double function in libm and SLEEF
     uint8_t status_s = 0, status_d = 0;  // bit k: the kernels report status k
     uint8_t quiet_slots = 0;  // bit k: the kernel of slot k (LA 0, HA 1, EP 2) reports nothing

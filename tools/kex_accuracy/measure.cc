@@ -262,7 +262,8 @@ template <class T> void measure_typed(const Row& row, const FnInfo& f, const Opt
         return st;
     };
 
-    const bool exhaustive = opt.exhaustive && row.type == 's' && row.shape == Shape::unary && f.fast;
+    const bool exhaustive = opt.exhaustive && row.type == 's' &&
+                            ((row.shape == Shape::unary && f.fast) || (row.shape == Shape::two && f.parts[0]));
     std::vector<T> r0(n), r1(n);
     std::vector<uint8_t> codes(n);
     std::map<void*, Stats> peer_cache;

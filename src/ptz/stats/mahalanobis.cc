@@ -26,23 +26,15 @@ int32_t mah_distance(SSTask* t, const OrvuThreadingTable* thr) {
 
     const int64_t p = d.p, n = d.n;
     WorkSet w;
-    w.n = n;
-    w.thr = thr;
-    const BlockSize size = BlockSize().add(p, sizeof(int64_t)).add(n, p, sizeof(double)).add(n, sizeof(double))
-                               .add(2, p, p, sizeof(double))
-                               .add(p, sizeof(double));
-    if (!size.fits()) return kNoMemory;
-    w.chunks = chunk_count(thr, n, p);
-    void* block = BlockSize(size).add(w.chunks, WorkSet::chunk_doubles(p), sizeof(double)).allocate();
+    int64_t* comp;
+    double* d2;
+    const BlockSize extra = BlockSize().add(n, sizeof(double)).add(2, p, p, sizeof(double)).add(p, sizeof(double));
+    void* block = open_work(w, t, n, p, thr, extra, &comp, &d2);
     if (!block) return kNoMemory;
-    int64_t* comp = static_cast<int64_t*>(block);
-    const int64_t q = w.q = processed_components(t, p, comp);
-    w.z = reinterpret_cast<double*>(comp + p);
-    double* d2 = w.z + n * q;
+    const int64_t q = w.q;
     double* mu = d2 + n;
     double* cov = mu + q;
     double* linv = cov + q * q;
-    w.scratch = linv + q * q;
     int32_t st = kOk;
     if (q > 0) {
         gather<T>(t, d, comp, w, nullptr);

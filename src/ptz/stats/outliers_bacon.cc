@@ -69,18 +69,12 @@ int32_t bacon(SSTask* t, int32_t method, const OrvuThreadingTable* thr) {
     // Component list, z (n x p), weights, distances, two subset flags and an
     // ordering scratch (n each), the subset's estimates, the chunks' scratch.
     WorkSet w;
-    w.n = n;
-    w.thr = thr;
-    const BlockSize size =
-        BlockSize().add(p, sizeof(int64_t)).add(n, p + 5, sizeof(double)).add(4 * p + 2, p, sizeof(double));
-    if (!size.fits()) return kNoMemory;
-    w.chunks = chunk_count(thr, n, p);
-    void* block = BlockSize(size).add(w.chunks, WorkSet::chunk_doubles(p), sizeof(double)).allocate();
+    int64_t* comp;
+    double* weights;
+    const BlockSize extra = BlockSize().add(n, 5, sizeof(double)).add(4 * p + 2, p, sizeof(double));
+    void* block = open_work(w, t, n, p, thr, extra, &comp, &weights);
     if (!block) return kNoMemory;
-    int64_t* comp = static_cast<int64_t*>(block);
-    const int64_t q = w.q = processed_components(t, p, comp);
-    w.z = reinterpret_cast<double*>(comp + p);
-    double* weights = w.z + n * p;
+    const int64_t q = w.q;
     double* dist = weights + n;
     double* u = dist + n;
     double* un = u + n;
@@ -90,7 +84,6 @@ int32_t bacon(SSTask* t, int32_t method, const OrvuThreadingTable* thr) {
     double* fac = cov + p * p;
     double* linv = fac + p * p;
     double* centre = linv + p * p;
-    w.scratch = centre + p;
 
     int32_t st = kOk;
     if (q > 0) {

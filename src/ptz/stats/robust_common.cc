@@ -125,9 +125,20 @@ double gamma_q_fraction(double a, double x) {
 
 }  // namespace
 
-int32_t chunk_count(const OrvuThreadingTable* thr, int64_t n, int64_t q) {
-    if (!thr || !thr->max_threads || !thr->parallel_for) return 1;
-    return work_threads(thr->max_threads(), n, q, true);
+void* open_work(WorkSet& w, const SSTask* t, int64_t n, int64_t p, const OrvuThreadingTable* thr,
+                const BlockSize& extra, int64_t** comp, double** rest) {
+    const BlockSize size = BlockSize(extra).add(p, sizeof(int64_t)).add(n, p, sizeof(double));
+    if (!size.fits()) return nullptr;
+    w.n = n, w.thr = thr;
+    w.chunks = (!thr || !thr->max_threads || !thr->parallel_for) ? 1 : work_threads(thr->max_threads(), n, p, true);
+    void* block = BlockSize(size).add(w.chunks, WorkSet::chunk_doubles(p), sizeof(double)).allocate();
+    if (!block) return nullptr;
+    *comp = static_cast<int64_t*>(block);
+    w.q = processed_components(t, p, *comp);
+    w.z = reinterpret_cast<double*>(*comp + p);
+    *rest = w.z + n * p;
+    w.scratch = reinterpret_cast<double*>(static_cast<char*>(block) + size.total());
+    return block;
 }
 
 template <class T>

@@ -46,9 +46,12 @@ struct WorkSet {
     static int64_t chunk_doubles(int64_t q) { return kBlock * q + q * q + q + 8; }
 };
 
-// Chunk count for n observations of q components under the caller's table
-// (1 without a usable table).
-int32_t chunk_count(const OrvuThreadingTable* thr, int64_t n, int64_t q);
+// Allocates the one block of a call: p component indices (*comp), the
+// working copy z (n x p doubles), the caller's `extra` bytes (*rest, laid out
+// by the caller), then the chunks' scratch. Fills every field of w except v.
+// Returns the block to free, or null when it cannot be had.
+void* open_work(WorkSet& w, const SSTask* t, int64_t n, int64_t p, const OrvuThreadingTable* thr,
+                const BlockSize& extra, int64_t** comp, double** rest);
 
 // Reads the processed components of the task's observations (and its
 // weights) into w.z (and `weights`, n doubles, when the task has weights).

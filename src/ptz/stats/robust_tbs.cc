@@ -190,23 +190,18 @@ int32_t robust_cov(SSTask* t, int32_t method, const OrvuThreadingTable* thr) {
     // One block: component list, z, y, yt (n x p each), weights, d, u, tmp
     // (n each), the estimate's matrices and the chunks' scratch.
     WorkSet w;
-    w.n = n;
-    w.thr = thr;
-    const BlockSize size = BlockSize()
-                               .add(p, sizeof(int64_t))
-                               .add(3, n, p, sizeof(double))
-                               .add(4, n, sizeof(double))
-                               .add(9, p, p, sizeof(double))   // the start's small space, 4 p x p, 2 p
-                               .add(72, p, sizeof(double));
-    if (!size.fits()) return kNoMemory;
-    w.chunks = chunk_count(thr, n, p);
-    void* block = BlockSize(size).add(w.chunks, WorkSet::chunk_doubles(p), sizeof(double)).allocate();
+    int64_t* comp;
+    double* rest;
+    const BlockSize extra = BlockSize()
+                                .add(2, n, p, sizeof(double))
+                                .add(4, n, sizeof(double))
+                                .add(9, p, p, sizeof(double))  // the start's small space, 4 p x p, 2 p
+                                .add(72, p, sizeof(double));
+    void* block = open_work(w, t, n, p, thr, extra, &comp, &rest);
     if (!block) return kNoMemory;
-    int64_t* comp = static_cast<int64_t*>(block);
-    const int64_t q = w.q = processed_components(t, p, comp);
-    w.z = reinterpret_cast<double*>(comp + p);
+    const int64_t q = w.q;
     StartSpace s;
-    s.y = w.z + n * p;
+    s.y = rest;
     s.yt = s.y + n * p;
     double* weights = s.yt + n * p;
     double* dist = weights + n;
@@ -219,7 +214,6 @@ int32_t robust_cov(SSTask* t, int32_t method, const OrvuThreadingTable* thr) {
     double* linv = fac + p * p;
     double* est = linv + p * p;   // the estimate's scatter
     double* nmu = est + p * p;
-    w.scratch = nmu + p;
 
     int32_t st = kOk;
     Rho rho{};
