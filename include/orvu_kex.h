@@ -181,6 +181,18 @@ ORVU_API void orvu_kex_kernel_sTan_SC_LA(int32_t i, const float* a, float* r);
 ORVU_API void orvu_kex_kernel_sTan_SC_A11(int32_t i, const float* a, float* r);
 ORVU_API int32_t orvu_kex_kernel_reduce_pio2d(double x, double* rec);
 
+/* ---- CIS scalar paths ----------------------------------------------------------
+ * Element i of a CIS call computed alone: (cos a[i], sin a[i]) for any finite
+ * argument, NaN in both components for an infinity or NaN; no reports. The
+ * flavour forms compute the same value. */
+ORVU_API void orvu_kex_kernel_cCIS_SC_HA(int32_t i, const float* a, OrvuComplex8* r);
+ORVU_API void orvu_kex_kernel_cCIS_SC_LA(int32_t i, const float* a, OrvuComplex8* r);
+ORVU_API void orvu_kex_kernel_cCIS_SC_A11(int32_t i, const float* a, OrvuComplex8* r);
+ORVU_API void orvu_kex_kernel_zCIS_SC(int32_t i, const double* a, OrvuComplex16* r);
+ORVU_API void orvu_kex_kernel_zCIS_SC_HA(int32_t i, const double* a, OrvuComplex16* r);
+ORVU_API void orvu_kex_kernel_zCIS_SC_LA(int32_t i, const double* a, OrvuComplex16* r);
+ORVU_API void orvu_kex_kernel_zCIS_SC_A11(int32_t i, const double* a, OrvuComplex16* r);
+
 ORVU_EXTERN_C_END
 
 #endif /* ORVU_KEX_H */

@@ -29,6 +29,7 @@
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/special_functions/erf.hpp>
 
+#include "call_timer.h"
 #include "orvu_kex.h"
 
 namespace {
@@ -262,33 +263,13 @@ const LocalScalar kLocalScalars[] = {
     {"cdfnorminv", reinterpret_cast<void*>(&cdfnorminv<double>), reinterpret_cast<void*>(&cdfnorminv<float>)},
 };
 
-// Time-stamp-counter ticks are read around every call and the median call
-// gives cyc_per_elem, so calls during which the thread lost the processor to
-// other work do not count. The counter's rate, from the ticks and the wall
-// clock over the whole loop, turns the median into elements per second.
 template <class T> void run(benchmark::State& st, Loop<T> loop, void* fn, const PeerRow& p) {
     const int32_t n = static_cast<int32_t>(st.range(0));
     const std::vector<T> a = make_args<T>(p.args, n);
     const std::vector<T> b = make_args<T>(p.args_b, p.args_b[0].share > 0 ? n : 0, 0xb5eed);
     const Inputs<T> in{a.data(), b.data(), static_cast<T>(p.powx_b)};
     std::vector<T> r(n);
-    std::vector<uint64_t> calls;
-    calls.reserve(1 << 16);
-    const auto w0 = std::chrono::steady_clock::now();
-    const uint64_t t0 = __rdtsc();
-    for (auto _ : st) {
-        const uint64_t c0 = __rdtsc();
-        loop(fn, n, in, r.data());
-        benchmark::ClobberMemory();
-        calls.push_back(__rdtsc() - c0);
-    }
-    const double ticks = static_cast<double>(__rdtsc() - t0);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
-    std::nth_element(calls.begin(), calls.begin() + calls.size() / 2, calls.end());
-    const double cyc = static_cast<double>(calls[calls.size() / 2]) / n;
-    st.SetItemsProcessed(st.iterations() * n);
-    st.counters["cyc_per_elem"] = cyc;
-    st.counters["elem_per_s"] = ticks / seconds / cyc;
+    time_calls(st, n, [&] { loop(fn, n, in, r.data()); });
 }
 
 // ---- registration -------------------------------------------------------------

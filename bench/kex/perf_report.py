@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Writes docs/performance.md and docs/figures/performance_<family>.svg from
+"""Writes the vector-math section of docs/performance.md and
+docs/figures/performance_<family>.svg from
 the JSON output of kex_bench's Peers benchmarks (bench_peers.cc).
 
     kex_bench --benchmark_filter=Peers --benchmark_format=json \\
@@ -17,8 +18,10 @@ import sys
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "bench"))
+from page_sections import put_section  # noqa: E402
+
 TABLE = ROOT / "include" / "orvu_kex_functions.def"
-PAGE = ROOT / "docs" / "performance.md"
 FIGURES = ROOT / "docs" / "figures"
 COMMAND = "sh tools/build.sh perf-report"
 
@@ -248,7 +251,7 @@ def main(argv):
                      f"![{title}: cycles per element](figures/{fig_path.name})"]
         if failed:
             page += ["", "Not measured:", ""] + failed
-    PAGE.write_text("\n".join(page) + "\n")
+    put_section(page)
 
 
 if __name__ == "__main__":

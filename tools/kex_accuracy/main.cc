@@ -37,6 +37,7 @@ const Row kRows[] = {
 };
 
 bool measurable(const Row& row, const FnInfo* f) {
+    if (row.type == 'c' || row.type == 'z') return complex_row_known(row.name);
     if (!f || (row.type != 's' && row.type != 'd')) return false;
     switch (row.shape) {
     case Shape::unary: return f->ref1;
@@ -107,7 +108,8 @@ int main(int argc, char** argv) {
         if (!chosen(id, row.family)) continue;
         const auto t0 = std::chrono::steady_clock::now();
         const size_t first = results.size();
-        measure_row(row, *f, opt, results);
+        if (row.type == 'c' || row.type == 'z') measure_complex_row(row, opt, results);
+        else measure_row(row, *f, opt, results);
         for (size_t i = first; i < results.size(); ++i) {
             Result& r = results[i];
             r.bound = bound_of(row.type, r.slot, opt.bound_scale);

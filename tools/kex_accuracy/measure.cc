@@ -17,7 +17,7 @@ namespace kex_acc {
 const char* slot_name(int slot) { return slot == kLA ? "LA" : slot == kHA ? "HA" : "EP"; }
 
 Bound bound_of(char type, int slot, double scale) {
-    if (slot == kEP) return {true, false, (type == 's' ? 0x1p-11 : 0x1p-26) * scale};
+    if (slot == kEP) return {true, false, (type == 's' || type == 'c' ? 0x1p-11 : 0x1p-26) * scale};
     return slot == kHA ? Bound{false, true, 1.0 * scale} : Bound{false, false, 4.0 * scale};
 }
 

@@ -62,6 +62,11 @@ bool peers_available();
 // entry point is skipped.
 void measure_row(const Row& row, const FnInfo& f, const Options& opt, std::vector<Result>& out);
 
+// The complex rows (c, z) measured against MPC; complex_row_known tells
+// which function names the tool measures.
+bool complex_row_known(const char* name);
+void measure_complex_row(const Row& row, const Options& opt, std::vector<Result>& out);
+
 // All 2^32 arguments of a single-precision unary kernel, MPFR only where the
 // double reference cannot decide.
 Stats exhaustive_float(const FnInfo& f, uint8_t listed, void* kernel, int threads);

@@ -19,8 +19,15 @@
 //       kBlockRoutine consecutive elements at once (the tail still uses rare()).
 // Shapes whose policy carries per-call values (LinearFrac's coefficients)
 // pass a policy object; run_linearfrac shows the pattern.
+//
+// Complex arrays: T is the component type, and bit k of kComplexArgs
+// (kComplexResults) marks argument (result) array k as complex. A complex array
+// takes two consecutive slots of x[] (y[]): the vector of real parts and the
+// vector of imaginary parts of V::lanes elements, so a complex policy is
+// written lane-wise like a real one. rare() sees the slots of one element.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <type_traits>
 
@@ -54,50 +61,135 @@ struct Arrays {
     T* out[Op::kResults];
 };
 
+// Which arrays are complex, and the slots they take.
+template <class Op> constexpr uint32_t complex_args() {
+    if constexpr (requires { Op::kComplexArgs; }) return Op::kComplexArgs;
+    else return 0;
+}
+template <class Op> constexpr uint32_t complex_results() {
+    if constexpr (requires { Op::kComplexResults; }) return Op::kComplexResults;
+    else return 0;
+}
+template <class Op> constexpr int kInSlots = Op::kArgs + std::popcount(complex_args<Op>());
+template <class Op> constexpr int kOutSlots = Op::kResults + std::popcount(complex_results<Op>());
+
+// The argument slots of elements i.. (V::lanes of them) and the result slots back.
+template <class Op, class V>
+[[gnu::always_inline]] inline void load_slots(const Arrays<Op>& io, int32_t i, V* x) {
+    int s = 0;
+    for (int k = 0; k < Op::kArgs; ++k) {
+        if (complex_args<Op>() >> k & 1) {
+            const auto* p = io.in[k] + 2 * i;
+            deinterleave(V::load(p), V::load(p + V::lanes), x[s], x[s + 1]);
+            s += 2;
+        } else {
+            x[s++] = V::load(io.in[k] + i);
+        }
+    }
+}
+template <class Op, class V>
+[[gnu::always_inline]] inline void store_slots(const Arrays<Op>& io, int32_t i, const V* y) {
+    int s = 0;
+    for (int k = 0; k < Op::kResults; ++k) {
+        if (complex_results<Op>() >> k & 1) {
+            V lo, hi;
+            interleave(y[s], y[s + 1], lo, hi);
+            lo.store(io.out[k] + 2 * i), hi.store(io.out[k] + 2 * i + V::lanes);
+            s += 2;
+        } else {
+            y[s++].store(io.out[k] + i);
+        }
+    }
+}
+// The results of element e from / into its result slots (ye[slot]).
+template <class Op>
+void put_element(const Arrays<Op>& io, int32_t e, const typename Op::T* ye) {
+    for (int k = 0, s = 0; k < Op::kResults; ++k) {
+        if (complex_results<Op>() >> k & 1) io.out[k][2 * e] = ye[s], io.out[k][2 * e + 1] = ye[s + 1], s += 2;
+        else io.out[k][e] = ye[s++];
+    }
+}
+template <class Op>
+void get_element(const Arrays<Op>& io, int32_t e, typename Op::T* ye) {
+    for (int k = 0, s = 0; k < Op::kResults; ++k) {
+        if (complex_results<Op>() >> k & 1) ye[s] = io.out[k][2 * e], ye[s + 1] = io.out[k][2 * e + 1], s += 2;
+        else ye[s++] = io.out[k][e];
+    }
+}
+
+inline void report_complex(int32_t st, int32_t i, const float* a1, const float* a2, float* r1, float* r2,
+                           const char* name) {
+    orvu_kex_kernel_cError(st, i, reinterpret_cast<const OrvuComplex8*>(a1), reinterpret_cast<const OrvuComplex8*>(a2),
+                           reinterpret_cast<OrvuComplex8*>(r1), reinterpret_cast<OrvuComplex8*>(r2), name);
+}
+inline void report_complex(int32_t st, int32_t i, const double* a1, const double* a2, double* r1, double* r2,
+                           const char* name) {
+    orvu_kex_kernel_zError(st, i, reinterpret_cast<const OrvuComplex16*>(a1), reinterpret_cast<const OrvuComplex16*>(a2),
+                           reinterpret_cast<OrvuComplex16*>(r1), reinterpret_cast<OrvuComplex16*>(r2), name);
+}
+// Reporting of element e through the reporter of the arrays' type. The mixed
+// shapes (complex in, real out and the reverse) have no reporter: their
+// functions (Abs, Arg, CIS) make no reports.
+template <class Op>
+void report_element(int32_t st, int32_t e, const Arrays<Op>& io, const char* name) {
+    constexpr uint32_t all_in = (1u << Op::kArgs) - 1, all_out = (1u << Op::kResults) - 1;
+    if constexpr (complex_args<Op>() == 0 && complex_results<Op>() == 0)
+        report_error(st, e, io.in[0], io.in[Op::kArgs - 1], io.out[0], io.out[Op::kResults - 1], name);
+    else if constexpr (complex_args<Op>() == all_in && complex_results<Op>() == all_out)
+        report_complex(st, e, io.in[0], io.in[Op::kArgs - 1], io.out[0], io.out[Op::kResults - 1], name);
+    else
+        (void)st, (void)e, (void)io, (void)name;
+}
+
 // The slow path of one block that has special lanes: arguments and results go
 // to a lane buffer, each special lane is recomputed by rare() in increasing
 // lane order and reported; the reporter may replace the result in the caller's
 // array, so it is read back before the block is stored.
 template <class Op, class V, int U>
-[[gnu::noinline]] void settle_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i, const V (&x)[U][Op::kArgs],
-                                    const V (&y)[U][Op::kResults], uint32_t mask) {
+[[gnu::noinline]] void settle_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i,
+                                    const V (&x)[U][kInSlots<Op>], const V (&y)[U][kOutSlots<Op>], uint32_t mask) {
     using T = typename Op::T;
     constexpr int B = U * V::lanes;
+    constexpr int SI = kInSlots<Op>, SO = kOutSlots<Op>;
     if constexpr (Op::kBlockRoutine > 0 && B > 1) {
-        static_assert(Op::kWholeBlock && Op::kArgs == 1 && Op::kResults == 1 && B % Op::kBlockRoutine == 0);
+        static_assert(Op::kWholeBlock && SI == 1 && SO == 1 && B % Op::kBlockRoutine == 0);
         for (int j = 0; j < B; j += Op::kBlockRoutine) op.rare_block(io.in[0] + i + j, io.out[0] + i + j);
         (void)x, (void)y, (void)mask, (void)name;
         return;
     }
-    T xa[Op::kArgs][B], ya[Op::kResults][B];
+    T xa[SI][B], ya[SO][B];
     _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) {
-        for (int k = 0; k < Op::kArgs; ++k) x[u][k].store(&xa[k][u * V::lanes]);
-        for (int k = 0; k < Op::kResults; ++k) y[u][k].store(&ya[k][u * V::lanes]);
+        for (int k = 0; k < SI; ++k) x[u][k].store(&xa[k][u * V::lanes]);
+        for (int k = 0; k < SO; ++k) y[u][k].store(&ya[k][u * V::lanes]);
     }
     for (; mask != 0; mask &= mask - 1) {
         const int lane = __builtin_ctz(mask);
-        T xe[Op::kArgs], ye[Op::kResults];
-        for (int k = 0; k < Op::kArgs; ++k) xe[k] = xa[k][lane];
-        for (int k = 0; k < Op::kResults; ++k) ye[k] = ya[k][lane];
+        T xe[SI], ye[SO];
+        for (int k = 0; k < SI; ++k) xe[k] = xa[k][lane];
+        for (int k = 0; k < SO; ++k) ye[k] = ya[k][lane];
         const int32_t st = op.rare(xe, ye);
-        for (int k = 0; k < Op::kResults; ++k) ya[k][lane] = ye[k];
+        for (int k = 0; k < SO; ++k) ya[k][lane] = ye[k];
         if (st == 0) continue;
         const int32_t e = i + lane;
-        for (int k = 0; k < Op::kResults; ++k) io.out[k][e] = ye[k];
-        report_error(st, e, io.in[0], io.in[Op::kArgs - 1], io.out[0], io.out[Op::kResults - 1], name);
-        for (int k = 0; k < Op::kResults; ++k) ya[k][lane] = io.out[k][e];
+        put_element(io, e, ye);
+        report_element(st, e, io, name);
+        get_element(io, e, ye);
+        for (int k = 0; k < SO; ++k) ya[k][lane] = ye[k];
     }
-    for (int k = 0; k < Op::kResults; ++k)
-        for (int j = 0; j < B; ++j) io.out[k][i + j] = ya[k][j];
+    for (int j = 0; j < B; ++j) {
+        T ye[SO];
+        for (int k = 0; k < SO; ++k) ye[k] = ya[k][j];
+        put_element(io, i + j, ye);
+    }
 }
 
 // One block of U vectors of type V starting at element i.
 template <class Op, class V, int U>
 inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i) {
-    V x[U][Op::kArgs], y[U][Op::kResults];
+    V x[U][kInSlots<Op>], y[U][kOutSlots<Op>];
     uint32_t mask = 0;
     _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) {
-        for (int k = 0; k < Op::kArgs; ++k) x[u][k] = V::load(io.in[k] + i + u * V::lanes);
+        load_slots<Op, V>(io, i + u * V::lanes, x[u]);
         const typename V::mask m = op.fast(x[u], y[u]);
         if constexpr (Op::kHasSpecial) mask |= static_cast<uint32_t>(m.bits()) << (u * V::lanes);
     }
@@ -110,8 +202,7 @@ inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int3
         settle_block<Op, V, U>(op, name, io, i, x, y, mask);
         return;
     }
-    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u)
-        for (int k = 0; k < Op::kResults; ++k) y[u][k].store(io.out[k] + i + u * V::lanes);
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) store_slots<Op, V>(io, i + u * V::lanes, y[u]);
 }
 
 template <class Op>
@@ -151,6 +242,33 @@ template <class Op>
 void run_two(const char* name, int32_t n, const typename Op::T* a, typename Op::T* r1, typename Op::T* r2,
              const Op& op = Op{}) {
     run_kernel(op, name, n, Arrays<Op>{{a}, {r1, r2}});
+}
+
+// Complex shapes: the element arrays are read as arrays of components.
+template <class T> struct ComplexOf;
+template <> struct ComplexOf<float> { using type = OrvuComplex8; };
+template <> struct ComplexOf<double> { using type = OrvuComplex16; };
+template <class Op> using Cx = typename ComplexOf<typename Op::T>::type;
+template <class Op> const typename Op::T* parts(const Cx<Op>* p) { return reinterpret_cast<const typename Op::T*>(p); }
+template <class Op> typename Op::T* parts(Cx<Op>* p) { return reinterpret_cast<typename Op::T*>(p); }
+
+template <class Op>
+    requires(complex_args<Op>() != 0)
+void run_unary(const char* name, int32_t n, const Cx<Op>* a, Cx<Op>* r, const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{parts<Op>(a)}, {parts<Op>(r)}});
+}
+template <class Op>
+    requires(complex_args<Op>() != 0)
+void run_binary(const char* name, int32_t n, const Cx<Op>* a, const Cx<Op>* b, Cx<Op>* r, const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{parts<Op>(a), parts<Op>(b)}, {parts<Op>(r)}});
+}
+template <class Op>
+void run_c2r(const char* name, int32_t n, const Cx<Op>* a, typename Op::T* r, const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{parts<Op>(a)}, {r}});
+}
+template <class Op>
+void run_r2c(const char* name, int32_t n, const typename Op::T* a, Cx<Op>* r, const Op& op = Op{}) {
+    run_kernel(op, name, n, Arrays<Op>{{a}, {parts<Op>(r)}});
 }
 
 // Scalar-exponent power: the policy object is built from the exponent; a

@@ -412,6 +412,24 @@ template <Rnd R, class V> V round_int(V x) {
 }
 #endif
 
+// ---- complex elements ----------------------------------------------------------
+// Two consecutive vectors of (re, im) pairs as one vector of real parts and one
+// of imaginary parts, and back; the one-lane type holds one element as (re, im).
+inline void deinterleave(F32x4 lo, F32x4 hi, F32x4& re, F32x4& im) {
+    re = {_mm_shuffle_ps(lo.v, hi.v, _MM_SHUFFLE(2, 0, 2, 0))}, im = {_mm_shuffle_ps(lo.v, hi.v, _MM_SHUFFLE(3, 1, 3, 1))};
+}
+inline void interleave(F32x4 re, F32x4 im, F32x4& lo, F32x4& hi) {
+    lo = {_mm_unpacklo_ps(re.v, im.v)}, hi = {_mm_unpackhi_ps(re.v, im.v)};
+}
+inline void deinterleave(F64x2 lo, F64x2 hi, F64x2& re, F64x2& im) {
+    re = {_mm_unpacklo_pd(lo.v, hi.v)}, im = {_mm_unpackhi_pd(lo.v, hi.v)};
+}
+inline void interleave(F64x2 re, F64x2 im, F64x2& lo, F64x2& hi) {
+    lo = {_mm_unpacklo_pd(re.v, im.v)}, hi = {_mm_unpackhi_pd(re.v, im.v)};
+}
+template <class T> void deinterleave(X1<T> lo, X1<T> hi, X1<T>& re, X1<T>& im) { re = lo, im = hi; }
+template <class T> void interleave(X1<T> re, X1<T> im, X1<T>& lo, X1<T>& hi) { lo = re, hi = im; }
+
 // Vector and one-lane types of an element type.
 template <class T> struct VecOf;
 template <> struct VecOf<float> { using type = F32x4; };

@@ -174,7 +174,7 @@ template <> struct OpFor<fn_Acos, acc_EP, float> { using type = atan_core::SArcO
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_trig)
 namespace {
 
 // asin (K = Asin) or acos of a double, to the HA bound, with the status.

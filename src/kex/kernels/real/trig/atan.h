@@ -156,7 +156,7 @@ template <> struct OpFor<fn_Atan2, acc_EP, float> { using type = atan_core::SAta
 }  // namespace kex
 
 // The special-value routines, shared by every level, live in the SSE2 unit.
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_trig)
 namespace {
 
 using kex::KEX_LVL::X1;

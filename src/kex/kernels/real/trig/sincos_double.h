@@ -280,6 +280,6 @@ template <> struct OpFor<fn_SinCos, acc_EP, double> { using type = dtrig::SinCos
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_trig)
 #include "kex/kernels/real/trig/sincos_scalar.inc"
 #endif

@@ -205,7 +205,7 @@ template <> struct OpFor<fn_SinCos, acc_EP, float> { using type = strig::SinCosO
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_trig)
 extern "C" {
 
 int32_t vssin_cout_rare(const float* a, float* r) {

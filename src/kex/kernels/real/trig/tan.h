@@ -170,7 +170,7 @@ template <> struct OpFor<fn_Tan, acc_EP, float> { using type = strig::TanOp<Flav
 }  // namespace KEX_LVL
 }  // namespace kex
 
-#if defined(ORVU_LEVEL_A2)
+#if defined(ORVU_LEVEL_A2) && defined(KEX_THIS_FAMILY_trig)
 extern "C" {
 
 // Like _dSin up to the final combination: both sums as pairs, then the
