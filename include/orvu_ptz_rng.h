@@ -225,6 +225,84 @@ PTZ_DECLARE_BRNG(SFMT19937)
 ORVU_API extern const int32_t _ptz_mt19937_poly[135];
 ORVU_API extern const int32_t _ptz_sfmt19937_poly[6711];
 
+
+/* ---- continuous distributions ----------------------------------------------
+ * _ptz[sd]Rng<Dist>(method, stream, n, r, parameters...) fills r[0..n-1] with
+ * variates drawn from the stream and returns 0, or the first negative status
+ * of a uniform draw or an allocation (-4). The generators check nothing: the
+ * caller validates n, the parameters (positive scales and shapes, a < b,
+ * a usable factor matrix) and the method before calling. The calling
+ * thread's vector-math mode and error callback are set back before return
+ * (through the mode setter, so a denormal field that was unset ends up as
+ * 0x140000, "denormals kept", which is what unset means).
+ * Box-Muller2 and Gamma with shape above 1 keep a half-used pair or candidate
+ * in a chunk of the stream (ids 1, 2, 7, 8), which copies and images carry. */
+enum {
+    PTZ_RNG_METHOD_ACCURATE = 0x40000000,       /* Uniform: results clamped into [a, b] */
+    PTZ_RNG_METHOD_UNIFORM_STD = 0,
+    PTZ_RNG_METHOD_UNIFORM_STD_ACCURATE = 0x40000000,
+    PTZ_RNG_METHOD_GAUSSIAN_BOXMULLER = 0,      /* one variate per uniform pair */
+    PTZ_RNG_METHOD_GAUSSIAN_BOXMULLER2 = 1,     /* both variates of each pair */
+    PTZ_RNG_METHOD_GAUSSIAN_ICDF = 2,
+    PTZ_RNG_METHOD_EXPONENTIAL_ICDF = 0,
+    PTZ_RNG_METHOD_LAPLACE_ICDF = 0,
+    PTZ_RNG_METHOD_WEIBULL_ICDF = 0,
+    PTZ_RNG_METHOD_CAUCHY_ICDF = 0,
+    PTZ_RNG_METHOD_RAYLEIGH_ICDF = 0,
+    PTZ_RNG_METHOD_LOGNORMAL_BOXMULLER2 = 0,    /* any other value: inverse CDF */
+    PTZ_RNG_METHOD_LOGNORMAL_ICDF = 1,
+    PTZ_RNG_METHOD_GUMBEL_ICDF = 0,
+    PTZ_RNG_METHOD_GAMMA_GNORM = 0,
+    /* GaussianMV, storage of the factor T (vectors r = mean + T'z resp. T z) */
+    PTZ_MATRIX_STORAGE_FULL = 0,                /* dimen x dimen column-major, upper triangle read */
+    PTZ_MATRIX_STORAGE_PACKED = 1,              /* lower triangle packed column by column */
+    PTZ_MATRIX_STORAGE_DIAGONAL = 2             /* the dimen diagonal values */
+};
+
+ORVU_API int32_t _ptzdRngUniform(int32_t method, RngStream* stream, int32_t n, double* r, double a, double b);
+ORVU_API int32_t _ptzsRngUniform(int32_t method, RngStream* stream, int32_t n, float* r, float a, float b);
+/* A Gaussian method outside 0..2 selects nothing and returns -2. */
+ORVU_API int32_t _ptzdRngGaussian(int32_t method, RngStream* stream, int32_t n, double* r, double a,
+                                  double sigma);
+ORVU_API int32_t _ptzsRngGaussian(int32_t method, RngStream* stream, int32_t n, float* r, float a, float sigma);
+/* n vectors of dimen values, vector k at r[k*dimen]; the method is a Gaussian
+ * method; -3 when n*dimen exceeds INT32_MAX. */
+ORVU_API int32_t _ptzdRngGaussianMV(int32_t method, RngStream* stream, int32_t n, double* r, int32_t dimen,
+                                    int32_t mstorage, const double* mean, const double* t);
+ORVU_API int32_t _ptzsRngGaussianMV(int32_t method, RngStream* stream, int32_t n, float* r, int32_t dimen,
+                                    int32_t mstorage, const float* mean, const float* t);
+ORVU_API int32_t _ptzdRngExponential(int32_t method, RngStream* stream, int32_t n, double* r, double a,
+                                     double beta);
+ORVU_API int32_t _ptzsRngExponential(int32_t method, RngStream* stream, int32_t n, float* r, float a,
+                                     float beta);
+ORVU_API int32_t _ptzdRngLaplace(int32_t method, RngStream* stream, int32_t n, double* r, double a, double beta);
+ORVU_API int32_t _ptzsRngLaplace(int32_t method, RngStream* stream, int32_t n, float* r, float a, float beta);
+ORVU_API int32_t _ptzdRngWeibull(int32_t method, RngStream* stream, int32_t n, double* r, double alpha,
+                                 double a, double beta);
+ORVU_API int32_t _ptzsRngWeibull(int32_t method, RngStream* stream, int32_t n, float* r, float alpha, float a,
+                                 float beta);
+ORVU_API int32_t _ptzdRngCauchy(int32_t method, RngStream* stream, int32_t n, double* r, double a, double beta);
+ORVU_API int32_t _ptzsRngCauchy(int32_t method, RngStream* stream, int32_t n, float* r, float a, float beta);
+ORVU_API int32_t _ptzdRngRayleigh(int32_t method, RngStream* stream, int32_t n, double* r, double a,
+                                  double beta);
+ORVU_API int32_t _ptzsRngRayleigh(int32_t method, RngStream* stream, int32_t n, float* r, float a, float beta);
+/* sigma is that of the underlying normal, b the displacement, beta the scale. */
+ORVU_API int32_t _ptzdRngLognormal(int32_t method, RngStream* stream, int32_t n, double* r, double a,
+                                   double sigma, double b, double beta);
+ORVU_API int32_t _ptzsRngLognormal(int32_t method, RngStream* stream, int32_t n, float* r, float a, float sigma,
+                                   float b, float beta);
+ORVU_API int32_t _ptzdRngGumbel(int32_t method, RngStream* stream, int32_t n, double* r, double a, double beta);
+ORVU_API int32_t _ptzsRngGumbel(int32_t method, RngStream* stream, int32_t n, float* r, float a, float beta);
+ORVU_API int32_t _ptzdRngGamma(int32_t method, RngStream* stream, int32_t n, double* r, double alpha, double a,
+                               double beta);
+ORVU_API int32_t _ptzsRngGamma(int32_t method, RngStream* stream, int32_t n, float* r, float alpha, float a,
+                               float beta);
+/* Shapes p, q; results in [a, a + beta]. One method (pass 0): the shapes pick the algorithm. */
+ORVU_API int32_t _ptzdRngBeta(int32_t method, RngStream* stream, int32_t n, double* r, double p, double q,
+                              double a, double beta);
+ORVU_API int32_t _ptzsRngBeta(int32_t method, RngStream* stream, int32_t n, float* r, float p, float q, float a,
+                              float beta);
+
 ORVU_EXTERN_C_END
 
 #endif /* ORVU_PTZ_RNG_H */

@@ -19,10 +19,10 @@ root=${BUILD_ROOT:-$src/build}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 base_pkgs="cmake make g++ gcc pkg-config libgtest-dev libopenblas-dev libeigen3-dev libmpfr-dev libgmp-dev libmpc-dev"
-test_pkgs="python3 python3-numpy python3-scipy libgsl-dev librandom123-dev"
+test_pkgs="python3 python3-numpy python3-scipy libgsl-dev librandom123-dev libboost-math-dev"
 bench_pkgs="libbenchmark-dev libgsl-dev libsleef-dev librandom123-dev libboost-math-dev"
 accuracy_pkgs="libsleef-dev python3-matplotlib libmpfr-dev"
-i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386 libmpfr-dev:i386 libgmp-dev:i386 libmpc-dev:i386 librandom123-dev"
+i386_pkgs="gcc-multilib g++-multilib libopenblas-dev:i386 libgtest-dev:i386 libmpfr-dev:i386 libgmp-dev:i386 libmpc-dev:i386 librandom123-dev libboost-math-dev"
 
 need() {
     missing=""

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Appends the random-number section to docs/performance.md from the JSON
+"""Writes the random-number section of docs/performance.md from the JSON
 output of the generator benchmarks (twister, counter and quasi benches).
 
     <bench> --benchmark_format=json --benchmark_repetitions=5 \\
@@ -13,7 +13,8 @@ import json
 import sys
 from pathlib import Path
 
-PAGE = Path(__file__).resolve().parents[2] / "docs" / "performance.md"
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+from page_sections import put_section  # noqa: E402
 
 # (what, ours, peer, sizes): benchmark names without the size suffix.
 PAIRS = [
@@ -68,9 +69,7 @@ def main(argv):
     skips = [f"| {name.split('/')[-1]} | {time_ms[name]:.2f} |" for name in TIMES if name in time_ms]
     if skips:
         lines += ["", "Skip-ahead by 2^64 − 1 (ms of CPU time):", "", "| generator | ms |", "|---|---|"] + skips
-    text = PAGE.read_text() if PAGE.exists() else ""
-    cut = text.find("\n# Performance of the random-number generators")
-    PAGE.write_text((text if cut < 0 else text[:cut]).rstrip("\n") + "\n" + "\n".join(lines) + "\n")
+    put_section(lines[1:])
 
 
 if __name__ == "__main__":
