@@ -159,6 +159,7 @@ typedef struct SSTask {
 #define ORVU_SS_METHOD_SD        0x4   /* correlation parametrization */
 #define ORVU_SS_METHOD_TBS       0x8   /* robust covariance: translated-biweight S-estimator */
 #define ORVU_SS_METHOD_BACON     0x20  /* outlier detection: BACON */
+#define ORVU_SS_METHOD_MI        0x10  /* missing values: multiple imputation */
 
 /* ---- the task -------------------------------------------------------------- */
 ORVU_API int32_t __ptzdSSNewTask(SSTask** task, const void* p, const void* n, const void* xStorage,
@@ -286,7 +287,49 @@ ORVU_API int32_t _ptzsSSPooledCovariance(SSTask* task, uint32_t maskLo, uint32_t
  * Neither weights nor the method are read. Checks in order: null task
  * -4031; p < 1 -4001; n < 1 -4002; x null -4032; xStorage null -4044, invalid -4003; mean null
  * -4006; cov null -4018; covStorage null -4044, value not 0, 1, 2 -4003;
- * outlierWeights null -4041. */
+ * outlierWeights null -4041.
+ *
+ * _ptz[ds]SSMissingValues: method ORVU_SS_METHOD_MI, multiple imputation under
+ * the multivariate normal model: EM estimates of the mean and covariance of
+ * the processed components, then a data-augmentation chain (I-step: the
+ * missing entries drawn from their conditional normal law; P-step: the
+ * covariance from the inverse Wishart law with n - 1 degrees of freedom, the
+ * mean from its normal law; non-informative prior) that yields one imputation
+ * every missingParams[2] steps. Observation weights are not used. Checks in
+ * order: null task -4031; p < 1 -4001; xStorage null or invalid -4003;
+ * missingParams null -4048; missingParamsN null -4049, not 5 -4050; miArrayB
+ * without miCountB -4055; miCountB without miArrayB -4054; neither a positive
+ * miCountB nor both miCountC and miArrayC -4060; other method -4029; n < 1
+ * -4002; x null -4032; a parameter out of range -4058; an output shorter than
+ * its results (counts below) -4059; imputations asked for with n < q + 2
+ * (q processed components) -4002; a covariance met that is not positive
+ * definite -5010 (-5011 for a singular Wishart factor).
+ * missingParams, all five:
+ *   [0] EM iteration limit, a whole number 1..10^6;
+ *   [1] EM stopping accuracy, 0 <= value < 1: EM stops when no mean moves by
+ *       more than this many standard deviations and no covariance by more
+ *       than this times sqrt(S_aa S_bb);
+ *   [2] data-augmentation steps per imputation, a whole number 1..10^6;
+ *   [3] number of imputations m, a whole number 0..10^6 (0: EM only);
+ *   [4] the missing-value marker: NaN (any NaN entry is missing) or a finite
+ *       value (entries equal to it are missing).
+ * initEstimates: the EM start, used when initEstimatesN holds (p + 3) p / 2:
+ *   p means, then the covariance's upper triangle packed row by row;
+ *   otherwise the start is the observed means and variances.
+ * miArrayA (input, optional): when miCountA holds 2, the two seed words
+ *   (whole numbers 0..2^32 - 1) of the private MCG59 stream of the
+ *   simulations; otherwise the words 1, 0. The same data and seed give the
+ *   same results.
+ * miArrayB (output, when miCountB > 0): m + 1 sets of (q + 3) q / 2 values,
+ *   each q means then the covariance's upper triangle packed row by row:
+ *   set 0 the EM estimates (maximum likelihood: divisor n), set j the
+ *   estimates of the data completed by imputation j (divisor n - 1), ready
+ *   for Rubin's combining rules; miCountB must be at least
+ *   (m + 1) (q + 3) q / 2.
+ * miArrayC (output, when miCountC and miArrayC are given): m sets of the
+ *   imputed values, each the missing entries in observation order and, within
+ *   an observation, in component order; miCountC must be at least m times
+ *   the number of missing entries. */
 ORVU_API int32_t _ptzdSSRobustCovariance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
                                          int32_t reserved, const OrvuThreadingTable* threading);
 ORVU_API int32_t _ptzsSSRobustCovariance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
@@ -295,6 +338,10 @@ ORVU_API int32_t _ptzdSSOutliersDetection(SSTask* task, uint32_t maskLo, uint32_
                                           int32_t reserved, const OrvuThreadingTable* threading);
 ORVU_API int32_t _ptzsSSOutliersDetection(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
                                           int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzdSSMissingValues(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                      int32_t reserved, const OrvuThreadingTable* threading);
+ORVU_API int32_t _ptzsSSMissingValues(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
+                                      int32_t reserved, const OrvuThreadingTable* threading);
 ORVU_API int32_t _ptzdSSMahDistance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,
                                     int32_t reserved, const OrvuThreadingTable* threading);
 ORVU_API int32_t _ptzsSSMahDistance(SSTask* task, uint32_t maskLo, uint32_t maskHi, int32_t method,

@@ -8,6 +8,7 @@ __attribute__((weak)) void orvu_demo_kex();
 __attribute__((weak)) void orvu_demo_ptz_rng();
 __attribute__((weak)) void orvu_demo_ptz_stats();
 __attribute__((weak)) void orvu_demo_ptz_stats_order();
+__attribute__((weak)) void orvu_demo_ptz_stats_missing();
 __attribute__((weak)) void orvu_demo_df();
 __attribute__((weak)) void orvu_demo_arrayutil();
 }
@@ -19,6 +20,7 @@ int main() {
         {"random numbers", orvu_demo_ptz_rng},
         {"summary statistics", orvu_demo_ptz_stats},
         {"order statistics", orvu_demo_ptz_stats_order},
+        {"missing values", orvu_demo_ptz_stats_missing},
         {"data fitting", orvu_demo_df},
         {"array utilities", orvu_demo_arrayutil},
     };

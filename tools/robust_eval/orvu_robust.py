@@ -9,7 +9,7 @@ import os
 import numpy as np
 
 ROWS, COLUMNS = 0x10000, 0x20000
-TBS, BACON = 0x8, 0x20
+TBS, BACON, MI = 0x8, 0x20, 0x10
 
 
 class Library:
@@ -69,3 +69,31 @@ class Library:
         self.fn("__ptzSSDeleteTask")(C.byref(task))
         assert st == 0, st
         return w
+
+    def missing(self, x, m=0, em_iter=500, acc=1e-10, da=10, seed=(1, 0)):
+        """EM estimates and the estimates of m imputations' completed data of x (NaN: missing):
+        a list of m + 1 (mean, covariance) pairs, the EM estimates first."""
+        x = np.ascontiguousarray(x, dtype=np.float64)
+        p = x.shape[1]
+        ints = {}
+        task = self._task(x, ints)
+        per = (p + 3) * p // 2
+        prm = np.array([em_iter, acc, da, m, np.nan])
+        seeds = np.array(seed, dtype=np.float64)
+        b = np.zeros((m + 1) * per)
+        ints.update(np_=C.c_int32(5), na=C.c_int32(2), nb=C.c_int32(len(b)))
+        ptr = lambda a: a.ctypes.data_as(C.c_void_p)
+        self.fn("__ptzdSSEditMissingVals")(task, C.byref(ints["np_"]), ptr(prm), None, None, C.byref(ints["na"]),
+                                         ptr(seeds), C.byref(ints["nb"]), ptr(b), None, None)
+        st = self._run(self.lib._ptzdSSMissingValues, task, MI)
+        self.fn("__ptzSSDeleteTask")(C.byref(task))
+        assert st == 0, st
+        iu = np.triu_indices(p)
+        out = []
+        for j in range(m + 1):
+            v = b[j * per:(j + 1) * per]
+            cov = np.zeros((p, p))
+            cov[iu] = v[p:]
+            out.append((v[:p], cov + np.triu(cov, 1).T))
+        return out
+

@@ -37,6 +37,9 @@ from sklearn.covariance import EllipticEnvelope, MinCovDet
 
 from orvu_robust import Library
 
+sys.path.insert(0, str(__import__('pathlib').Path(__file__).resolve().parents[2] / 'bench'))
+from page_sections import put_section  # noqa: E402
+
 N = 10000
 
 
@@ -143,14 +146,18 @@ def speed_table(path):
     return "\n".join(rows) + "\n"
 
 
-def main():
+def command_line(default_out, default_reps):
+    """BUILD_DIR [OUTPUT.md] [--reps R] [--bench JSON]: the library, the
+    output path, R and the options given."""
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     opt = {k: sys.argv[sys.argv.index(k) + 1] for k in ("--reps", "--bench") if k in sys.argv}
     for v in opt.values():
         args.remove(v)
-    reps = int(opt.get("--reps", 100))
-    lib = Library(args[0])
-    out = args[1] if len(args) > 1 else "docs/robust_statistics.md"
+    return Library(args[0]), args[1] if len(args) > 1 else default_out, int(opt.get("--reps", default_reps)), opt
+
+
+def main():
+    lib, out, reps, opt = command_line("docs/robust_statistics.md", 100)
     rng = np.random.default_rng(2024)
     est, flags = contamination_tables(lib, rng)
     eff = efficiency(lib, rng, reps)
@@ -185,6 +192,11 @@ def main():
                     "by the benchmark on data of the same shape, 10 % far cluster); ratio: scikit-learn's time over "
                     "the faster of ours.\n\n")
             f.write(speed_table(opt["--bench"]))
+    if "--bench" in opt:
+        put_section(["# Performance of robust covariance and outlier detection", "",
+                     "From `tools/robust_eval/robust_eval.py --bench` (details in [robust_statistics.md](robust_statistics.md)): wall "
+                     "times, best of the repetitions; ratio: scikit-learn's time over the faster of ours.", "",
+                     speed_table(opt["--bench"]).rstrip("\n")])
 
 
 if __name__ == "__main__":
