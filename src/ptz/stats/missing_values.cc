@@ -85,7 +85,7 @@ struct Work {
 
     static BlockSize extra(int64_t n, int64_t p) {
         const int64_t nw = (p + 63) / 64;
-        return BlockSize().add(n, nw, 8).add(2, n, 8).add(2, p, 8).add(4, p, 8).add(8, p, p, 8).add(2, n, p, 8);
+        return BlockSize().add(n, nw, 8).add(2, n, 8).add(4, p, 8).add(8, p, p, 8).add(2, n, p, 8);
     }
     void lay_out(double* rest, int64_t p) {
         nw = (p + 63) / 64;
@@ -94,7 +94,7 @@ struct Work {
         pos = perm + n, obs = pos + n, mis = obs + p;
         double* d = reinterpret_cast<double*>(mis + p);
         double** mats[] = {&sig, &sig2, &smo, &b, &c, &soo, &acc, &prec};
-        mu = d, mu2 = d + p, d += 4 * p;   // mu, mu2 and two spare vectors
+        mu = d, mu2 = d + p, d += 2 * p;
         for (double** m : mats) *m = d, d += p * p;
         x = d, pred = d + n * p;
     }
