@@ -303,6 +303,34 @@ ORVU_API int32_t _ptzdRngBeta(int32_t method, RngStream* stream, int32_t n, doub
 ORVU_API int32_t _ptzsRngBeta(int32_t method, RngStream* stream, int32_t n, float* r, float p, float q, float a,
                               float beta);
 
+/* ---- discrete distributions ------------------------------------------------
+ * _ptziRng<Dist>(method, stream, n, r, parameters...) fills the int32 array
+ * r[0..n-1] with variates drawn from the stream and returns 0, or the first
+ * negative status of a uniform draw, -4 when a set-up cache cannot be
+ * allocated, or the negative status of attaching it. The generators check
+ * nothing: the caller validates n, the method and the parameters
+ * (a < b; 0 <= p <= 1; ntrial >= 0; 0 <= s, m <= l; lambda > 0; a > 0 and
+ * 0 < p <= 1 for Negbinomial). Binomial, Hypergeometric, Poisson (method 0)
+ * and Negbinomial cache their set-up in a chunk of the stream (ids 5, 6, 3
+ * and 4), keyed by the parameters and rebuilt when they change; results never
+ * depend on whether the cache was hit. */
+enum {
+    PTZ_RNG_METHOD_POISSON_PTPE = 0,            /* table below lambda 27, PTPE from 27 on */
+    PTZ_RNG_METHOD_POISSON_POISNORM = 1         /* normal approximation from lambda 100 on */
+};
+ORVU_API int32_t _ptziRngUniform(int32_t method, RngStream* stream, int32_t n, int32_t* r, int32_t a, int32_t b);
+ORVU_API int32_t _ptziRngBernoulli(int32_t method, RngStream* stream, int32_t n, int32_t* r, double p);
+ORVU_API int32_t _ptziRngGeometric(int32_t method, RngStream* stream, int32_t n, int32_t* r, double p);
+ORVU_API int32_t _ptziRngBinomial(int32_t method, RngStream* stream, int32_t n, int32_t* r, int32_t ntrial,
+                                  double p);
+/* l population, s sample size, m marked elements: r counts marked elements in the sample. */
+ORVU_API int32_t _ptziRngHypergeometric(int32_t method, RngStream* stream, int32_t n, int32_t* r, int32_t l,
+                                        int32_t s, int32_t m);
+ORVU_API int32_t _ptziRngPoisson(int32_t method, RngStream* stream, int32_t n, int32_t* r, double lambda);
+/* One mean per result: lambda[0..n-1]. */
+ORVU_API int32_t _ptziRngPoissonV(int32_t method, RngStream* stream, int32_t n, int32_t* r, const double* lambda);
+ORVU_API int32_t _ptziRngNegbinomial(int32_t method, RngStream* stream, int32_t n, int32_t* r, double a, double p);
+
 ORVU_EXTERN_C_END
 
 #endif /* ORVU_PTZ_RNG_H */
