@@ -32,7 +32,12 @@ ORVU_API int32_t _ptziRngUniform(int32_t, RngStream* stream, int32_t n, int32_t*
     for (int32_t i = 0; i < n; i += kBlock) {
         const int32_t m = std::min(kBlock, n - i);
         if (const int32_t st = uniform(stream, m, u, double(a), double(b)); st < 0) return st;
-        for (int32_t j = 0; j < m; ++j) r[i + j] = int32_t(std::floor(u[j]));
+        // floor by truncation, one less below a negative truncation (u lies
+        // in [a, b], inside the int32 range, so the conversion is exact).
+        for (int32_t j = 0; j < m; ++j) {
+            const int32_t k = int32_t(u[j]);
+            r[i + j] = k - int32_t(double(k) > u[j]);
+        }
     }
     return PTZ_OK;
 }
