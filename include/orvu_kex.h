@@ -193,6 +193,56 @@ ORVU_API void orvu_kex_kernel_zCIS_SC_HA(int32_t i, const double* a, OrvuComplex
 ORVU_API void orvu_kex_kernel_zCIS_SC_LA(int32_t i, const double* a, OrvuComplex16* r);
 ORVU_API void orvu_kex_kernel_zCIS_SC_A11(int32_t i, const double* a, OrvuComplex16* r);
 
+/* ---- extended-precision real routines ----------------------------------------
+ * Scalar routines in x87 extended precision (64-bit significand) under which
+ * the complex scalar routines compute. They expect precision control 0x300
+ * (the generic complex kernels set it) and return results to within a few
+ * units of the last extended place; no reports, no errno. */
+ORVU_API long double orvu_kex_kernel_expl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_logl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_log1pl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_sinl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_cosl_scalar(long double x);
+ORVU_API void orvu_kex_kernel_sincosl_scalar(long double x, long double* s, long double* c);
+ORVU_API long double orvu_kex_kernel_tanl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_sinhl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_coshl_scalar(long double x);
+ORVU_API void orvu_kex_kernel_sinhcoshl_scalar(long double x, long double* sh, long double* ch);
+ORVU_API long double orvu_kex_kernel_tanhl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_atanl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_atan2l_scalar(long double y, long double x);
+ORVU_API long double orvu_kex_kernel_atanhl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_asinl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_acosl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_asinhl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_acoshl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_sqrtl_scalar(long double x);
+ORVU_API long double orvu_kex_kernel_fabsl_scalar(long double x);
+/* x = k*pi/4 + (*hi + *lo) with |*hi + *lo| <= pi/4; returns k mod 8. */
+ORVU_API int32_t orvu_kex_kernel_reduce_pi04l(long double x, long double* hi, long double* lo);
+
+/* ---- complex scalar routines -------------------------------------------------
+ * One complex double argument (two for cpow), the complex double result with
+ * the special values of C99 Annex G; computed in extended precision, no
+ * reports. The generic complex kernels call them element by element. */
+ORVU_API OrvuComplex16 orvu_kex_kernel_cacos_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_cacosh_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_casin_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_casinh_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_catan_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_catanh_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_ccos_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_ccosh_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_csin_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_csinh_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_ctan_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_ctanh_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_cexp_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_clog_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_clog10_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_csqrt_scalar(OrvuComplex16 z);
+ORVU_API OrvuComplex16 orvu_kex_kernel_cpow_scalar(OrvuComplex16 z, OrvuComplex16 w);
+
 ORVU_EXTERN_C_END
 
 #endif /* ORVU_KEX_H */
