@@ -1,6 +1,7 @@
 // Vector math: the thread's mode, arithmetic kernels on real data, a
 // division by zero seen through errno, the printed messages and a callback,
-// and an exponential overflow capped by a callback.
+// an exponential overflow capped by a callback, and a complex cosine overflow
+// reported to one.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -115,4 +116,18 @@ extern "C" void orvu_demo_kex() {
     std::printf("exp(rate * years):");
     for (float x : factor) std::printf(" %g", x);
     std::printf("\nstatus %d\n", orvu_kex_kernel_GetErrStatus());
+
+    // Complex cosine of 100 + 100i: |cos z| ~ e^100 / 2 is past the float
+    // range, so a finite argument gives infinite components (status 3).
+    const OrvuComplex8 z{100.0f, 100.0f};
+    OrvuComplex8 w;
+    const uint32_t mode_before = orvu_kex_kernel_SetMode(KEX_MODE_ERRMODE_CALLBACK);
+    const KexErrorCallBack old_cb = orvu_kex_kernel_SetErrorCallBack([](KexErrorContext* c) -> int32_t {
+        std::printf("  callback: %s element %d, status %d\n", c->funcName, c->index, c->code);
+        return 0;
+    });
+    _kexcCos(1, &z, &w);
+    orvu_kex_kernel_SetErrorCallBack(old_cb);
+    orvu_kex_kernel_SetMode(mode_before);
+    std::printf("cos(100 + 100i) = (%g, %g)\n", w.re, w.im);
 }

@@ -270,6 +270,12 @@ template <class Op>
 void run_r2c(const char* name, int32_t n, const typename Op::T* a, Cx<Op>* r, const Op& op = Op{}) {
     run_kernel(op, name, n, Arrays<Op>{{a}, {parts<Op>(r)}});
 }
+// Complex scalar-exponent power: the policy object holds the exponent.
+template <class Op>
+    requires(complex_args<Op>() != 0)
+void run_powx(const char* name, int32_t n, const Cx<Op>* a, Cx<Op> b, Cx<Op>* r) {
+    run_kernel(Op(b), name, n, Arrays<Op>{{parts<Op>(a)}, {parts<Op>(r)}});
+}
 
 // Scalar-exponent power: the policy object is built from the exponent; a
 // policy with whole_call(name, n, a, b, r) may take over the whole call for

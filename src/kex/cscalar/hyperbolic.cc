@@ -1,0 +1,111 @@
+// Complex hyperbolic functions and, through cos z = cosh(iz),
+// sin z = -i sinh(iz) and tan z = -i tanh(iz), the circular ones.
+#include "kex/cscalar/common.h"
+
+namespace kex::cscalar {
+namespace {
+
+void sincos(LD y, LD& s, LD& c) { orvu_kex_kernel_sincosl_scalar(y, &s, &c); }
+
+// sinh(x+iy) = sinh x cos y + i cosh x sin y. sinh and cosh of an extended x
+// overflow only beyond |x| ~ 11356, where the double result is infinite
+// anyway (|cos y| and |sin y| exceed 2^-70 for nonzero double y), so there is
+// no intermediate overflow to avoid; a zero y is kept out of inf * 0.
+CLD csinh_ld(LD x, LD y) {
+    if (is_nan(x)) return {x, y == 0 ? y : nan_of(x)};
+    LD s, c;
+    if (is_inf(x)) {
+        if (y == 0) return {x, y};
+        if (!is_finite(y)) return {kInfL, nan_of(y)};
+        sincos(y, s, c);
+        return {x * c, kInfL * s};
+    }
+    if (!is_finite(y)) return {x == 0 ? x : nan_of(y), nan_of(y)};
+    if (y == 0) return {orvu_kex_kernel_sinhl_scalar(x), y};
+    LD sh, ch;
+    orvu_kex_kernel_sinhcoshl_scalar(x, &sh, &ch);
+    sincos(y, s, c);
+    return {sh * c, ch * s};
+}
+
+// cosh(x+iy) = cosh x cos y + i sinh x sin y.
+CLD ccosh_ld(LD x, LD y) {
+    if (is_nan(x)) return {x, y == 0 ? y : nan_of(x)};
+    LD s, c;
+    if (is_inf(x)) {
+        if (y == 0) return {kInfL, copy_sign(1.0L, x) * y};
+        if (!is_finite(y)) return {kInfL, nan_of(y)};
+        sincos(y, s, c);
+        return {kInfL * c, x * s};
+    }
+    if (!is_finite(y)) return {nan_of(y), x == 0 ? 0.0L : nan_of(y)};
+    if (y == 0) return {orvu_kex_kernel_coshl_scalar(x), copy_sign(1.0L, x) * y};
+    LD sh, ch;
+    orvu_kex_kernel_sinhcoshl_scalar(x, &sh, &ch);
+    sincos(y, s, c);
+    return {ch * c, sh * s};
+}
+
+// tanh(x+iy) in Kahan's form: with t = tan y, s = sinh x, b = 1 + t^2,
+//   tanh z = (b s sqrt(1 + s^2) + i t) / (1 + b s^2),
+// a quotient of sums of positive terms, so nothing cancels (the textbook
+// denominator cosh 2x + cos 2y does). Beyond |x| = 23 the real part is
+// +-1 to 2^-64 and the imaginary part is sin 2y / cosh 2x = 4 sin y cos y e^-2|x|
+// to the same order, which also keeps sinh x from overflowing.
+CLD ctanh_ld(LD x, LD y) {
+    if (is_nan(x)) return {x, y == 0 ? y : nan_of(x)};
+    LD s, c;
+    if (is_inf(x)) {
+        if (!is_finite(y)) return {copy_sign(1.0L, x), copy_sign(0.0L, y)};
+        sincos(y, s, c);
+        return {copy_sign(1.0L, x), copy_sign(0.0L, s * c)};
+    }
+    if (!is_finite(y)) return {x == 0 ? x : nan_of(y), nan_of(y)};
+    if (y == 0) return {orvu_kex_kernel_tanhl_scalar(x), y};
+    sincos(y, s, c);
+    const LD ax = fabs_ld(x);
+    if (ax > 23) return {copy_sign(1.0L, x), 4 * s * c * orvu_kex_kernel_expl_scalar(-2 * ax)};
+    const LD t = s / c, sh = orvu_kex_kernel_sinhl_scalar(x);
+    const LD b = 1 + t * t, den = 1 + b * sh * sh;
+    return {b * orvu_kex_kernel_sqrtl_scalar(1 + sh * sh) * sh / den, t / den};
+}
+
+// f(z) = -i g(iz): g applied to (-y, x), the result (b, -a) from g's (a, b).
+OrvuComplex16 rotate(CLD (*g)(LD, LD), OrvuComplex16 z) {
+    const CLD r = g(-static_cast<LD>(z.im), z.re);
+    return narrow(r.im, -r.re);
+}
+
+}  // namespace
+}  // namespace kex::cscalar
+
+using namespace kex::cscalar;
+
+extern "C" {
+
+OrvuComplex16 orvu_kex_kernel_csinh_scalar(OrvuComplex16 z) {
+    const CLD r = csinh_ld(z.re, z.im);
+    return narrow(r.re, r.im);
+}
+OrvuComplex16 orvu_kex_kernel_ccosh_scalar(OrvuComplex16 z) {
+    const CLD r = ccosh_ld(z.re, z.im);
+    return narrow(r.re, r.im);
+}
+OrvuComplex16 orvu_kex_kernel_ctanh_scalar(OrvuComplex16 z) {
+    const CLD r = ctanh_ld(z.re, z.im);
+    return narrow(r.re, r.im);
+}
+OrvuComplex16 orvu_kex_kernel_ccos_scalar(OrvuComplex16 z) {
+    const CLD r = ccosh_ld(-static_cast<LD>(z.im), z.re);
+    return narrow(r.re, r.im);
+}
+// sinh(+-inf + iNaN) is +inf + iNaN; sin(NaN +- i inf) takes NaN + i inf
+// likewise (the sign of the infinity is free in both).
+OrvuComplex16 orvu_kex_kernel_csin_scalar(OrvuComplex16 z) {
+    OrvuComplex16 r = rotate(csinh_ld, z);
+    if (is_nan(r.re) && is_inf(r.im)) r.im = kInfL;
+    return r;
+}
+OrvuComplex16 orvu_kex_kernel_ctan_scalar(OrvuComplex16 z) { return rotate(ctanh_ld, z); }
+
+}  // extern "C"
