@@ -149,7 +149,12 @@ void write_reports(const std::vector<std::string>& ids, const std::vector<Result
          "of the exact value and the smallest normal number. Bounds: HA below 1 ulp, LA at most 4 ulp, "
          "EP a relative error of at most 2^-11 (single) or 2^-26 (double). \"Values, statuses\" is ok when "
          "every NaN, infinite and exact-zero result matched bit for bit and every element reported exactly the "
-         "status it should (none for NaN arguments).\n\n";
+         "status it should (none for NaN arguments).\n\n"
+         "Complex rows (types c and z) are compared with MPC at 200 bits: each component in ulps of itself, "
+         "and a component lost to cancellation by the complex error in ulps of the larger exact component "
+         "(the *Max error* column gives the worse of the two, *At argument* the real part or the pair). "
+         "The generic complex kernels serve all three flavours with one kernel, so their three lines share "
+         "the row's arguments.\n\n";
     o << "Arguments: single-precision one-argument rows marked *all* were run on all 2^32 arguments; the "
          "others on random arguments (uniform over the numbers of each sampling "
          "interval, uniform in value, and random bit patterns), the special values, denormals, and the "
