@@ -19,7 +19,7 @@
 // rounding to double at the end.
 #pragma once
 
-#include "kex/kernels/complex/ctransc/special.h"
+#include "kex/kernels/complex/ctransc/classify.h"
 #include "kex/kernels/real/explog/exp_double.h"
 #include "kex/kernels/real/trig/sincos_double.h"
 

@@ -18,7 +18,7 @@
 // scaling by a power of two (added to the reduction's exponent).
 #pragma once
 
-#include "kex/kernels/complex/ctransc/special.h"
+#include "kex/kernels/complex/ctransc/classify.h"
 #include "kex/kernels/real/explog/log_double.h"
 #include "kex/kernels/real/trig/atan.h"
 

@@ -14,7 +14,7 @@
 // holds every square of a double.
 #pragma once
 
-#include "kex/kernels/complex/ctransc/special.h"
+#include "kex/kernels/complex/ctransc/classify.h"
 
 extern "C" {
 [[gnu::visibility("hidden")]] int32_t _kex_internal_csqrt(const OrvuComplex16* a, OrvuComplex16* r);
