@@ -23,6 +23,16 @@ struct CLD {
 };
 
 inline OrvuComplex16 narrow(LD re, LD im) { return {static_cast<double>(re), static_cast<double>(im)}; }
+// g applied to z, narrowed.
+inline OrvuComplex16 apply(CLD (*g)(LD, LD), OrvuComplex16 z) {
+    const CLD r = g(z.re, z.im);
+    return narrow(r.re, r.im);
+}
+// f(z) = -i g(iz): g applied to (-y, x), the result (b, -a) from g's (a, b).
+inline OrvuComplex16 rotate(CLD (*g)(LD, LD), OrvuComplex16 z) {
+    const CLD r = g(-static_cast<LD>(z.im), z.re);
+    return narrow(r.im, -r.re);
+}
 
 inline bool is_nan(LD x) { return __builtin_isnan(x); }
 inline bool is_inf(LD x) { return __builtin_isinf(x); }

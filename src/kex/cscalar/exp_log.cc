@@ -91,10 +91,7 @@ using namespace kex::cscalar;
 
 extern "C" {
 
-OrvuComplex16 orvu_kex_kernel_cexp_scalar(OrvuComplex16 z) {
-    const CLD r = cexp_ld(z.re, z.im);
-    return narrow(r.re, r.im);
-}
+OrvuComplex16 orvu_kex_kernel_cexp_scalar(OrvuComplex16 z) { return apply(cexp_ld, z); }
 
 OrvuComplex16 orvu_kex_kernel_clog_scalar(OrvuComplex16 z) {
     const CLD r = clog_ld(z.re, z.im);

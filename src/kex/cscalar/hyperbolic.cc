@@ -70,11 +70,6 @@ CLD ctanh_ld(LD x, LD y) {
     return {b * orvu_kex_kernel_sqrtl_scalar(1 + sh * sh) * sh / den, t / den};
 }
 
-// f(z) = -i g(iz): g applied to (-y, x), the result (b, -a) from g's (a, b).
-OrvuComplex16 rotate(CLD (*g)(LD, LD), OrvuComplex16 z) {
-    const CLD r = g(-static_cast<LD>(z.im), z.re);
-    return narrow(r.im, -r.re);
-}
 
 }  // namespace
 }  // namespace kex::cscalar
@@ -83,18 +78,9 @@ using namespace kex::cscalar;
 
 extern "C" {
 
-OrvuComplex16 orvu_kex_kernel_csinh_scalar(OrvuComplex16 z) {
-    const CLD r = csinh_ld(z.re, z.im);
-    return narrow(r.re, r.im);
-}
-OrvuComplex16 orvu_kex_kernel_ccosh_scalar(OrvuComplex16 z) {
-    const CLD r = ccosh_ld(z.re, z.im);
-    return narrow(r.re, r.im);
-}
-OrvuComplex16 orvu_kex_kernel_ctanh_scalar(OrvuComplex16 z) {
-    const CLD r = ctanh_ld(z.re, z.im);
-    return narrow(r.re, r.im);
-}
+OrvuComplex16 orvu_kex_kernel_csinh_scalar(OrvuComplex16 z) { return apply(csinh_ld, z); }
+OrvuComplex16 orvu_kex_kernel_ccosh_scalar(OrvuComplex16 z) { return apply(ccosh_ld, z); }
+OrvuComplex16 orvu_kex_kernel_ctanh_scalar(OrvuComplex16 z) { return apply(ctanh_ld, z); }
 OrvuComplex16 orvu_kex_kernel_ccos_scalar(OrvuComplex16 z) {
     const CLD r = ccosh_ld(-static_cast<LD>(z.im), z.re);
     return narrow(r.re, r.im);

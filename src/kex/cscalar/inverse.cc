@@ -85,11 +85,6 @@ CLD catanh_ld(LD x, LD y) {
     return {copy_sign(re, x), copy_sign(im, y)};
 }
 
-// f(z) = -i g(iz) for the odd g above.
-OrvuComplex16 rotate(CLD (*g)(LD, LD), OrvuComplex16 z) {
-    const CLD r = g(-static_cast<LD>(z.im), z.re);
-    return narrow(r.im, -r.re);
-}
 
 }  // namespace
 }  // namespace kex::cscalar
@@ -98,15 +93,9 @@ using namespace kex::cscalar;
 
 extern "C" {
 
-OrvuComplex16 orvu_kex_kernel_casinh_scalar(OrvuComplex16 z) {
-    const CLD r = casinh_ld(z.re, z.im);
-    return narrow(r.re, r.im);
-}
+OrvuComplex16 orvu_kex_kernel_casinh_scalar(OrvuComplex16 z) { return apply(casinh_ld, z); }
 OrvuComplex16 orvu_kex_kernel_casin_scalar(OrvuComplex16 z) { return rotate(casinh_ld, z); }
-OrvuComplex16 orvu_kex_kernel_catanh_scalar(OrvuComplex16 z) {
-    const CLD r = catanh_ld(z.re, z.im);
-    return narrow(r.re, r.im);
-}
+OrvuComplex16 orvu_kex_kernel_catanh_scalar(OrvuComplex16 z) { return apply(catanh_ld, z); }
 OrvuComplex16 orvu_kex_kernel_catan_scalar(OrvuComplex16 z) { return rotate(catanh_ld, z); }
 
 // acos(x+iy): Re from the core (pi minus it for x < 0), Im = -sign(y) times
