@@ -13,28 +13,13 @@
 
 #include "orvu_kex.h"
 #include "orvu_ptz_rng.h"
+#include "stream_helpers.h"
 #include "orvu_serv.h"
 
 namespace {
 
 using Vec = std::vector<int32_t>;
 using Gen = std::function<int32_t(RngStream*, int32_t, int32_t*)>;
-
-struct Stream {
-    RngStream* s = nullptr;
-    explicit Stream(uint32_t seed) { EXPECT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG59, 1, &seed), 0); }
-    explicit Stream(RngStream* p) : s(p) {}
-    Stream(Stream&& o) noexcept : s(std::exchange(o.s, nullptr)) {}
-    ~Stream() { if (s) __ptzDeleteStream(&s); }
-    Stream copy() const { RngStream* c = nullptr; EXPECT_EQ(__ptzCopyStream(&c, s), 0); return Stream(c); }
-    Stream image() const {
-        std::vector<char> mem(size_t(__ptzGetStreamSize(s)));
-        EXPECT_EQ(__ptzSaveStreamM(s, mem.data()), 0);
-        RngStream* c = nullptr;
-        EXPECT_EQ(__ptzLoadStreamM(&c, mem.data()), 0);
-        return Stream(c);
-    }
-};
 
 Vec run(const Gen& g, RngStream* s, int32_t n) {
     Vec r(static_cast<size_t>(n), -7);

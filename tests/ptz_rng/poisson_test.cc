@@ -10,27 +10,12 @@
 
 #include "orvu_kex.h"
 #include "orvu_ptz_rng.h"
+#include "stream_helpers.h"
 #include "orvu_serv.h"
 
 namespace {
 
 using Vec = std::vector<int32_t>;
-
-struct Stream {
-    RngStream* s = nullptr;
-    explicit Stream(uint32_t seed) { EXPECT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG59, 1, &seed), 0); }
-    explicit Stream(RngStream* p) : s(p) {}
-    Stream(Stream&& o) noexcept : s(std::exchange(o.s, nullptr)) {}
-    ~Stream() { if (s) __ptzDeleteStream(&s); }
-    Stream copy() const { RngStream* c = nullptr; EXPECT_EQ(__ptzCopyStream(&c, s), 0); return Stream(c); }
-    Stream image() const {
-        std::vector<unsigned char> m(static_cast<size_t>(__ptzGetStreamSize(s)));
-        EXPECT_EQ(__ptzSaveStreamM(s, m.data()), 0);
-        RngStream* l = nullptr;
-        EXPECT_EQ(__ptzLoadStreamM(&l, m.data()), 0);
-        return Stream(l);
-    }
-};
 
 Vec poisson(RngStream* s, int32_t n, double lambda, int32_t method = 0) {
     Vec r(static_cast<size_t>(n));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "orvu_ptz_rng.h"
@@ -42,3 +43,21 @@ inline RngStream* new_stream(int32_t id, const std::vector<uint32_t>& seed = {})
     EXPECT_EQ(status, 0) << std::hex << id;
     return s;
 }
+
+// An owned MCG59 stream (or an adopted one), with a copy and a save/load
+// image through memory, for tests that compare a stream with its clones.
+struct Stream {
+    RngStream* s = nullptr;
+    explicit Stream(uint32_t seed) { EXPECT_EQ(__ptzNewStreamEx(&s, PTZ_BRNG_MCG59, 1, &seed), 0); }
+    explicit Stream(RngStream* p) : s(p) {}
+    Stream(Stream&& o) noexcept : s(std::exchange(o.s, nullptr)) {}
+    ~Stream() { if (s) __ptzDeleteStream(&s); }
+    Stream copy() const { RngStream* c = nullptr; EXPECT_EQ(__ptzCopyStream(&c, s), 0); return Stream(c); }
+    Stream image() const {
+        std::vector<char> mem(size_t(__ptzGetStreamSize(s)));
+        EXPECT_EQ(__ptzSaveStreamM(s, mem.data()), 0);
+        RngStream* c = nullptr;
+        EXPECT_EQ(__ptzLoadStreamM(&c, mem.data()), 0);
+        return Stream(c);
+    }
+};
