@@ -129,4 +129,20 @@ TEST(ComplexGeneric, HardArguments) {
     EXPECT_TRUE(p.re == 1 && same_bits(p.im, 0.0f));
 }
 
+// Products w log z far beyond 64 bits' worth: a large exponent on the unit
+// circle, next to and on the cut, and a large imaginary exponent.
+TEST(ComplexGeneric, PowLargeProducts) {
+    const Z16 z[] = {{0.6, 0.8}, {-0x1.fffffffffffffp-1, 0x1p-40}, {-0x1.fffffffffffffp-1, -0.0}, {3, 0.001}};
+    const Z16 w[] = {{0x1p20 + 0.25, 0}, {12345.5, 0.25}, {12345.5, 0.25}, {1.5, 2e5}};
+    const Z16 want[] = {{-0x1.c9169a879bfb2p-2, -0x1.ca293c590d76ep-1},
+                        {-0x1.5fcc8bf618b52p-28, -0x1.d2e171cf023cap-2},
+                        {0x1.18bd669470239p-54, 0x1.18bd669470239p+1},
+                        {0x1.fd5c55e70b85p-95, -0x1.2436bf3ea49b3p-95}};
+    Z16 r[4], x;
+    _kexzPow(4, z, w, r);
+    _kexzPowx_50(1, z, w[0], &x);
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(near(r[i].re, want[i].re) && near(r[i].im, want[i].im)) << i;
+    EXPECT_TRUE(near(x.re, want[0].re) && near(x.im, want[0].im));
+}
+
 }  // namespace

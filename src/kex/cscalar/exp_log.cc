@@ -2,6 +2,7 @@
 #include <bit>
 
 #include "kex/cscalar/common.h"
+#include "kex/cscalar/pow.h"
 
 namespace kex::cscalar {
 namespace {
@@ -123,11 +124,17 @@ OrvuComplex16 orvu_kex_kernel_csqrt_scalar(OrvuComplex16 z) {
     return narrow(ay / (2 * t), copy_sign(t, y));
 }
 
-// z^w = e^(w log z), with log z and the product kept in extended precision.
-// A zero exponent gives 1 for every base, NaN and zero included.
+// z^w = e^(w log z). A zero exponent gives 1 for every base, NaN and zero
+// included; finite bases other than 0 with finite exponents go to
+// pow_finite (pow.cc), which keeps w log z exact enough for large exponents,
+// the special values through the steps below.
 OrvuComplex16 orvu_kex_kernel_cpow_scalar(OrvuComplex16 z, OrvuComplex16 w) {
     if (w.re == 0 && w.im == 0) return {1.0, 0.0};
     const CLD l = clog_ld(z.re, z.im);
+    if (is_finite(l.re) && is_finite(w.re) && is_finite(w.im)) {
+        const CLD r = pow_finite(z.re, z.im, w.re, w.im, l.re, l.im);
+        return narrow(r.re, r.im);
+    }
     // The compiler's complex product recovers infinities as C99 asks.
     __complex__ long double lc, wc;
     __real__ lc = l.re, __imag__ lc = l.im;
