@@ -76,7 +76,9 @@ test)
     run_tests "$root/release" ;;
 test-sanitize)
     need $base_pkgs $test_pkgs
-    configure_build "$root/sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVU_SANITIZE=ON
+    # -O1 and line tables: the sanitizers' usual level, half the compile time of -O2 -g.
+    configure_build "$root/sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVU_SANITIZE=ON \
+        "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$root/sanitize" ;;
 test-32)
     need $base_pkgs $i386_pkgs

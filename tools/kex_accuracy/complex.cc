@@ -183,7 +183,8 @@ template <class T> void measure_cx(const Row& row, const CxFn& f, const Options&
     // One generic kernel serves all three slots: they share the row's
     // arguments (each slot a third, from its own seed), since MPC's
     // references of these functions cost a thousand times the kernel.
-    const size_t n = generic ? std::max<size_t>(64, opt.samples / 3) : opt.samples;
+    // --costly sets that share directly (emulated builds take fewer).
+    const size_t n = !generic ? opt.samples : opt.costly ? opt.costly : std::max<size_t>(64, opt.samples / 3);
     for (int slot = 0; slot < 3; ++slot) {
         void* entry = dlsym(RTLD_DEFAULT, (base + suffix[slot]).c_str());
         if (!entry) continue;

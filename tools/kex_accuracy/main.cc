@@ -1,9 +1,11 @@
 // kex_accuracy: the accuracy, special values and statuses of every active
 // real row of the vector-math function table, against MPFR.
 //
-//   kex_accuracy [--samples N] [--exhaustive] [--peers] [--threads T] [--only sExp,dLn,trig]
+//   kex_accuracy [--samples N] [--costly N] [--exhaustive] [--peers] [--threads T] [--only sExp,dLn,trig]
 //                [--bound-scale F] [--markdown FILE] [--tsv FILE] [--update]
 //
+// --costly N: arguments per slot of the generic complex rows, whose MPC
+// references cost about a thousand times the kernel (default samples / 3).
 // --only takes row names and family names. --update rewrites the page and the
 // table keeping the rows this run did not measure, so that the long run can
 // be done family by family.
@@ -63,6 +65,7 @@ bool parse(int argc, char** argv, Options& o) {
         else if (a == "--peers") o.peers = true;
         else if (a == "--update") o.update = true;
         else if (a == "--samples" && has) o.samples = std::strtoull(argv[++i], nullptr, 10);
+        else if (a == "--costly" && has) o.costly = std::strtoull(argv[++i], nullptr, 10);
         else if (a == "--threads" && has) o.threads = std::atoi(argv[++i]);
         else if (a == "--bound-scale" && has) o.bound_scale = std::atof(argv[++i]);
         else if (a == "--markdown" && has) o.markdown = argv[++i];
@@ -81,7 +84,7 @@ int main(int argc, char** argv) {
     using namespace kex_acc;
     Options opt;
     if (!parse(argc, argv, opt)) {
-        std::fprintf(stderr, "usage: kex_accuracy [--samples N>=64] [--exhaustive] [--peers] [--threads T] "
+        std::fprintf(stderr, "usage: kex_accuracy [--samples N>=64] [--costly N] [--exhaustive] [--peers] [--threads T] "
                              "[--only sExp,dLn] [--bound-scale F] [--markdown FILE] [--tsv FILE]\n");
         return 2;
     }

@@ -24,6 +24,7 @@ struct Options {
     size_t samples = 20000;   // random arguments per row (specials and crossings come on top)
     bool exhaustive = false;  // every float argument for single-precision unary rows
     bool peers = false;       // measure the peers too, and fail when they cannot be found
+    size_t costly = 0;        // arguments per slot of the generic complex rows (0: samples / 3)
     int threads = 2;
     double bound_scale = 1;   // below 1: a deliberately tighter claim, to see the failure path
     std::vector<std::string> only;  // rows like "sExp" or families like "trig"; empty: all
