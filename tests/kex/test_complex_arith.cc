@@ -5,7 +5,9 @@
 // the CIS scalar paths.
 #include <cfloat>
 #include <complex>
+#include <random>
 
+#include "accuracy.h"
 #include "kex_test_util.h"
 
 namespace {
@@ -157,6 +159,40 @@ TEST(ComplexArith, HugeAndTinyComponents) {
     std::vector<C8> cr(2);
     _kexcDiv(2, ca.data(), cb.data(), cr.data());
     EXPECT_TRUE(cr[0].re == 0 && cr[0].im == 1 && cr[1].re == 0 && cr[1].im == -1);
+}
+
+// Numerators that cancel, where random arguments rarely go: b is a scaled
+// copy of a with its components swapped (Mul) or not (MulByConj, Div), and
+// a's imaginary part moves by 2^-20 .. 2^-52, so one component loses that
+// many bits. Each component is within half an ulp plus 2^-104 of its two
+// products' magnitudes (Div: 2^-99 of those over the norm) of the exact value.
+TEST(ComplexArith, CancellingNumerators) {
+    std::mt19937_64 g(5);
+    std::uniform_real_distribution<double> u(0.5, 2);
+    constexpr int n = 2000;
+    std::vector<Z16> a(n), b(n), r(n);
+    for (int kind = 0; kind < 3; ++kind) {
+        const bool conj = kind > 0, div = kind == 2;
+        for (int i = 0; i < n; ++i) {
+            const double x = u(g), y = u(g), s = u(g) * 0x1p-30;
+            a[i] = {x, y * (1 + std::ldexp(u(g) - 1.25, -20 - static_cast<int>(g() % 33)))};
+            b[i] = conj ? Z16{x * s, y * s} : Z16{y * s, x * s};
+        }
+        (kind == 0 ? _kexzMul : kind == 1 ? _kexzMulByConj : _kexzDiv)(n, a.data(), b.data(), r.data());
+        for (int i = 0; i < n * 2; ++i) {  // component k = i % 2 of element i / 2 is (x1 y1 + x2 y2) / w
+            const Z16 &p = a[i / 2], &q = b[i / 2];
+            const double x1 = i % 2 ? p.im : p.re, x2 = i % 2 ? p.re : p.im, y2 = (i % 2 == 0) == conj ? q.im : -q.im;
+            const double got = i % 2 ? r[i / 2].im : r[i / 2].re, w = div ? q.re * q.re + q.im * q.im : 1;
+            Exact e(got), t(x1), t2(x2), v(q.im);
+            mpfr_mul_d(t, t, q.re, MPFR_RNDN), mpfr_mul_d(t2, t2, y2, MPFR_RNDN), mpfr_add(t, t, t2, MPFR_RNDN);
+            mpfr_set_d(t2, q.re, MPFR_RNDN), mpfr_sqr(t2, t2, MPFR_RNDN), mpfr_sqr(v, v, MPFR_RNDN), mpfr_add(v, v, t2, MPFR_RNDN);
+            if (div) mpfr_div(t, t, v, MPFR_RNDN);
+            mpfr_sub(e, e, t, MPFR_RNDN);
+            const double bound = (std::fabs(x1 * q.re) + std::fabs(x2 * y2)) / w * (div ? 0x1p-99 : 0x1p-104);
+            EXPECT_LE(std::fabs(mpfr_get_d(e, MPFR_RNDN)), (std::nextafter(std::fabs(got), INFINITY) - std::fabs(got)) / 2 + bound)
+                << kind << " " << i;
+        }
+    }
 }
 
 TEST(ComplexArith, ConjAndAbsEstimate) {

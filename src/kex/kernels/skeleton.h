@@ -17,6 +17,8 @@
 //   kBlockRoutine -- with kWholeBlock, for a function that never reports:
 //       such a block goes through rare_block(const T* x, T* y), which computes
 //       kBlockRoutine consecutive elements at once (the tail still uses rare()).
+//   kRecomputeSpecial (optional) -- a block with special lanes is loaded and
+//       computed again out of line (settle_reloaded) rather than handed over.
 // Shapes whose policy carries per-call values (LinearFrac's coefficients)
 // pass a policy object; run_linearfrac shows the pattern.
 //
@@ -183,6 +185,25 @@ template <class Op, class V, int U>
     }
 }
 
+// A policy with kRecomputeSpecial = true has its special blocks loaded and
+// computed again here, out of line, instead of handing over the fast path's
+// vectors: those then never need a copy in memory (the x86-64 ABI keeps no
+// vector register across the call), which for the short arithmetic kernels
+// costs more stores than the results themselves. fast() must be pure.
+template <class Op> constexpr bool recompute_special() {
+    if constexpr (requires { Op::kRecomputeSpecial; }) return Op::kRecomputeSpecial;
+    else return false;
+}
+template <class Op, class V, int U>
+[[gnu::noinline]] void settle_reloaded(const Op& op, const char* name, const Arrays<Op>& io, int32_t i, uint32_t mask) {
+    V x[U][kInSlots<Op>], y[U][kOutSlots<Op>];
+    for (int u = 0; u < U; ++u) {
+        load_slots<Op, V>(io, i + u * V::lanes, x[u]);
+        (void)op.fast(x[u], y[u]);
+    }
+    settle_block<Op, V, U>(op, name, io, i, x, y, mask);
+}
+
 // One block of U vectors of type V starting at element i.
 template <class Op, class V, int U>
 inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i) {
@@ -199,7 +220,8 @@ inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int3
         if (mask != 0) mask = (U * V::lanes == 32) ? ~0u : (1u << (U * V::lanes)) - 1u;
     }
     if (Op::kHasSpecial && mask != 0) {
-        settle_block<Op, V, U>(op, name, io, i, x, y, mask);
+        if constexpr (recompute_special<Op>()) settle_reloaded<Op, V, U>(op, name, io, i, mask);
+        else settle_block<Op, V, U>(op, name, io, i, x, y, mask);
         return;
     }
     _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) store_slots<Op, V>(io, i + u * V::lanes, y[u]);

@@ -1,8 +1,8 @@
 // Abs and Arg of complex elements (real results); neither reports.
 //
 // Abs HA/LA never overflow or underflow spuriously: complex single works in
-// double; complex double HA adds the exact squares (dot2) and corrects the
-// root by its remainder, LA/EP takes the plain root, each for components in a
+// double; complex double HA takes the root of the sum of squares rounded
+// once from an exact sum, LA/EP the plain root, each for components in a
 // range where the squares stay normal and finite, the rest through
 // v<t>abs_cout_rare (x87 extended, hypot's special values: an infinite
 // component gives +inf even beside a NaN). Complex single EP is the estimate
@@ -37,6 +37,7 @@ template <class T> int32_t abs_rare(const T* x, T* y) {
 template <class T, Flavour F>
 struct AbsOp : CxPolicy<T, 1, 1, 0> {
     static constexpr bool kHasSpecial = true;
+    static constexpr bool kRecomputeSpecial = true;
     template <class V> typename V::mask fast(const V (&x)[2], V (&y)[1]) const {
         if constexpr (std::is_same_v<T, float> && F == Flavour::EP) {
             const V s = x[0] * x[0] + x[1] * x[1];
@@ -53,18 +54,22 @@ struct AbsOp : CxPolicy<T, 1, 1, 0> {
             y[0] = Wd::join(r);
             return unordered(y[0], y[0]);
         } else if constexpr (F == Flavour::HA) {
-            V sh, sl;
-            const V s = dot2(x[0], x[0], x[1], x[1], sh, sl);
-            const V r0 = sqrt(s);
-            V m, me;
-            two_prod(r0, r0, m, me);
-            // (sh + sl - r0^2) / (2 r0): r0 is within an ulp of the root of
-            // sh + sl, so sh - m is exact and the step leaves 2^-100 or less.
-            const V corr = (((sh - m) - me) + sl) * V::splat(0.5) / r0;
-            y[0] = select(r0 == V::splat(0.0), r0, r0 + corr);
-            // Overflowing squares or splits leave an infinity or NaN; below
-            // 2^-470 the squares' low parts may be denormal.
-            return (y[0] < V::splat(0x1p-470)) | (y[0] == V::splat(kInf<T>)) | unordered(y[0], y[0]);
+            // s = x^2 + y^2 rounded once from a sum within 2^-76 of it: the
+            // heads of the 26-bit splits square exactly and add error-free,
+            // the cross terms (2^-25 of s) lose 2^-77 to rounding. Rounding s
+            // moves the root by at most 2^-54 of it, which is 0.25 of an ulp
+            // of the root when s's exponent is even and 0.354 when odd; with
+            // the root's own rounding the error stays below 0.86 ulp.
+            V xh, xl, yh, yl, h, t;
+            split(x[0], xh, xl), split(x[1], yh, yl);
+            two_sum(xh * xh, yh * yh, h, t);
+            const V mid = (xh * xl + yh * yl) * V::splat(2.0);
+            y[0] = sqrt(h + ((t + mid) + (xl * xl + yl * yl)));
+            // |x| + |y| in [2^-480, 2^480]: no split or square overflows,
+            // and what underflows is below 2^-100 of s. Zeros, infinities
+            // and NaN go to the scalar routine.
+            const V m = abs(x[0]) + abs(x[1]);
+            return (m < V::splat(0x1p-480)) | (m > V::splat(0x1p480)) | unordered(m, m);
         } else {
             y[0] = sqrt(x[0] * x[0] + x[1] * x[1]);
             return outside(x[0], 0x1p-500, 0x1p500) | outside(x[1], 0x1p-500, 0x1p500);

@@ -7,10 +7,13 @@
 // infinite component. The EP kernels report nothing.
 //
 // HA: complex single widens to double, where the component products are
-// exact and one rounding to float follows a relative 2^-52 or better. Complex
-// double sums the exact products (dot2) and corrects the quotient by its
-// remainder, which keeps every component within half an ulp plus 2^-100 of
-// the larger term. EP: the plain formulas in the element type.
+// exact and one rounding to float follows a relative 2^-51 or better. Complex
+// double splits each component once and sums exact (Dekker) products; Div
+// corrects the quotient by its remainder. Every component is within half an
+// ulp plus 2^-100 of its terms. EP: the plain formulas in the element type,
+// the quotient through one reciprocal of the divisor's norm. All of them
+// test lanes on the results or with one comparison per component, and have
+// special blocks computed again out of line (kRecomputeSpecial).
 #pragma once
 
 #include "kex/kernels/complex/carith/common.h"
@@ -105,79 +108,160 @@ template <Op3 K, class T> int32_t call_rare(const T* x, T* y) {
     }
 }
 
-// Lanes whose four components are not all within [lo, hi] or zero.
-template <class V> [[gnu::always_inline]] inline typename V::mask outside4(const V (&x)[4], double lo, double hi) {
-    using T = typename V::elem;
-    const T l = static_cast<T>(lo), h = static_cast<T>(hi);
-    return outside(x[0], l, h) | outside(x[1], l, h) | outside(x[2], l, h) | outside(x[3], l, h);
-}
-
-// Product or quotient of lanes (a, b) and (c, d), MulByConj as Mul with -d.
+// Product or quotient of lanes (a, b) and (c, d), MulByConj as Mul with -d;
+// the quotient through one reciprocal of the divisor's norm.
 template <Op3 K, class V> [[gnu::always_inline]] inline void plain(V a, V b, V c, V d, V& re, V& im) {
     if constexpr (K == Op3::Div) {
-        const V den = c * c + d * d;
-        re = (a * c + b * d) / den, im = (b * c - a * d) / den;
+        const V inv = V::splat(1.0) / (c * c + d * d);
+        re = (a * c + b * d) * inv, im = (b * c - a * d) * inv;
     } else {
         re = a * c - b * d, im = a * d + b * c;
     }
 }
 
-// Complex double HA, within the ranges the mask of fast() admits.
-template <Op3 K, class V> [[gnu::always_inline]] inline void exact(V a, V b, V c, V d, V& re, V& im) {
-    V h, t;
-    if constexpr (K == Op3::Div) {
-        V dh, dl, nh, nl;
-        dot2(c, c, d, d, dh, dl);
-        const V inv = V::splat(1.0) / dh;
-        auto quotient = [&](V n) {
-            const V q0 = n * inv;
-            V m, me;
-            two_prod(q0, dh, m, me);
-            const V r = (((nh - m) - me) + nl) - q0 * dl;  // n - q0*den to 2^-104 of n
-            return select(r == V::splat(0.0), q0, q0 + r * inv);
-        };
-        const V n0 = dot2(a, c, b, d, nh, nl);
-        re = quotient(n0);
-        const V n1 = dot2(b, c, neg(a), d, nh, nl);
-        im = quotient(n1);
-    } else {
-        re = dot2(a, c, neg(b), d, h, t);
-        im = dot2(a, d, b, c, h, t);
-    }
+// Lanes with an infinite or NaN component: (a + b) * 0 is NaN exactly there
+// (and where a finite a + b overflows, which the scalar routine then
+// computes anyway).
+template <class V> [[gnu::always_inline]] inline typename V::mask any_not_finite(V a, V b) {
+    const V z = (a + b) * V::splat(typename V::elem(0));
+    return unordered(z, z);
+}
+
+// h - (0 - r): h + r, except that a zero r leaves h alone (0 - r is then +0),
+// so an exact zero keeps the sign the plain formula gives it.
+template <class V> [[gnu::always_inline]] inline V add_keep_zero(V h, V r) { return h - (V::splat(0.0) - r); }
+
+// x y = p + e exactly for p = fl(x y) and the 26-bit splits of x and y
+// (Dekker), when no step overflows and x y is 0 or above 2^-969.
+template <class V> [[gnu::always_inline]] inline V prod_err(V xh, V xl, V yh, V yl, V p) {
+    return ((xh * yh - p) + xh * yl + xl * yh) + xl * yl;
+}
+// x1 y1 + x2 y2 as nh + nl, given the splits (h, l) of each factor: the head
+// products summed error-free (two_sum), their exact errors added to the tail.
+// |nh + nl - (x1 y1 + x2 y2)| <= 2^-105 (|x1 y1| + |x2 y2|), and nh is the
+// plain formula's value, exact zeros with their signs included.
+template <class V>
+[[gnu::always_inline]] inline void dot_split(V x1, V x1h, V x1l, V y1, V y1h, V y1l, V x2, V x2h, V x2l, V y2, V y2h,
+                                             V y2l, V& nh, V& nl) {
+    const V p1 = x1 * y1, p2 = x2 * y2;
+    V t;
+    two_sum(p1, p2, nh, t);
+    nl = t + (prod_err(x1h, x1l, y1h, y1l, p1) + prod_err(x2h, x2l, y2h, y2l, p2));
+}
+
+// Complex double HA product. Each input is split once and the two products
+// of a component are summed by dot_split: the component is rounded once from
+// a value within 2^-105 (|ac| + |bd|) of it, so it is within half an ulp
+// unless cancellation leaves it below 2^-50 of |ac| + |bd|, and within
+// 2^-104.5 |a| |c| in any case.
+template <class V> [[gnu::always_inline]] inline void exact_mul(V a, V b, V c, V d, V& re, V& im) {
+    V ah, al, bh, bl, ch, cl, dh, dl, h, t;
+    split(a, ah, al), split(b, bh, bl), split(c, ch, cl), split(d, dh, dl);
+    const V nb = neg(b), nbh = neg(bh), nbl = neg(bl);
+    dot_split(a, ah, al, c, ch, cl, nb, nbh, nbl, d, dh, dl, h, t);
+    re = add_keep_zero(h, t);
+    dot_split(a, ah, al, d, dh, dl, b, bh, bl, c, ch, cl, h, t);
+    im = add_keep_zero(h, t);
+}
+
+// Complex double HA quotient: numerators n and the divisor's norm w = c^2 + d^2
+// as pairs from dot_split (within 2^-105 of their terms), q0 = nh / wh through
+// the shared reciprocal (|q0 - n / w| <= 3u |n| / w, u = 2^-53), and the
+// remainder r = n - q0 w: nh - fl(q0 wh) is exact (Sterbenz), the exact error
+// of q0 wh comes from Dekker's product, the rest is of size 4u |n| and
+// rounds to u^2 |n|. q = q0 + r / wh is then within 2^-100 (|x1 y1| + |x2 y2|) / w
+// of the component before its final rounding: half an ulp plus that, which is
+// below one ulp unless the numerator cancels, and 2^-99.5 |q| in any case.
+template <class V> [[gnu::always_inline]] inline void exact_div(V a, V b, V c, V d, V& re, V& im) {
+    V ah, al, bh, bl, ch, cl, dh, dl, wh, wl, whh, whl;
+    split(a, ah, al), split(b, bh, bl), split(c, ch, cl), split(d, dh, dl);
+    dot_split(c, ch, cl, c, ch, cl, d, dh, dl, d, dh, dl, wh, wl);
+    split(wh, whh, whl);
+    const V inv = V::splat(1.0) / wh;
+    auto quotient = [&](V nh, V nl) {
+        const V q0 = nh * inv, m = q0 * wh;
+        V qh, ql;
+        split(q0, qh, ql);
+        const V r = (((nh - m) - prod_err(qh, ql, whh, whl, m)) + nl) - q0 * wl;
+        return add_keep_zero(q0, r * inv);
+    };
+    V nh, nl;
+    dot_split(a, ah, al, c, ch, cl, b, bh, bl, d, dh, dl, nh, nl);
+    re = quotient(nh, nl);
+    const V na = neg(a), nah = neg(ah), nal = neg(al);
+    dot_split(b, bh, bl, c, ch, cl, na, nah, nal, d, dh, dl, nh, nl);
+    im = quotient(nh, nl);
+}
+
+// Lanes with a component of magnitude in (0, lo), or (Upper) above hi. The
+// pattern of |x| less one is NaN for a zero and the next double down
+// otherwise, so one ordered comparison finds the small non-zero ones. (NaN
+// components are left to the caller, which sees them in the result.)
+template <bool Upper, class V> [[gnu::always_inline]] inline typename V::mask out_of_range(const V (&x)[4], double lo, double hi) {
+    auto one = [&](V c) {
+        const V m = abs(c);
+        const auto small = bits_sub(m, splat_bits<V>(1)) < V::splat(lo);
+        if constexpr (Upper) return small | (m > V::splat(hi));
+        else return small;
+    };
+    return one(x[0]) | one(x[1]) | one(x[2]) | one(x[3]);
 }
 
 template <Op3 K, class T, Flavour F>
 struct MulDivOp : CxPolicy<T, 2, 3> {
     static constexpr bool kHasSpecial = true;
+    static constexpr bool kRecomputeSpecial = true;
+    // The double HA paths fill the sixteen registers with one vector.
+    static constexpr int unroll = sizeof(T) == 8 && F == Flavour::HA ? 1 : 2;
     template <class V> typename V::mask fast(const V (&x)[4], V (&y)[2]) const {
         const V d = K == Op3::MulByConj ? neg(x[3]) : x[3];
         if constexpr (std::is_same_v<T, float> && F == Flavour::HA) {
-            // Products of floats are exact in double; neither they nor the
-            // squares of the divisor overflow or underflow there.
+            // In double, the products of floats are exact and neither they
+            // nor the divisor's norm overflow or underflow: Mul rounds once
+            // (2^-53 relative, then to float: 0.5 + 2^-29 ulp); Div rounds the
+            // norm, its reciprocal, the numerator and the product once each
+            // (4 * 2^-53 relative, then 0.5 + 2^-27 ulp), cancellation or not.
+            // What is left for the scalar routine: results that overflow in
+            // float, and infinite, NaN or zero-divisor arguments, all of which
+            // leave a non-finite result.
             using Wd = Widened<V>;
             typename Wd::type re[Wd::parts], im[Wd::parts];
             for (int p = 0; p < Wd::parts; ++p)
                 plain<K>(Wd::part(x[0], p), Wd::part(x[1], p), Wd::part(x[2], p), Wd::part(d, p), re[p], im[p]);
             y[0] = Wd::join(re), y[1] = Wd::join(im);
-            return not_finite(y[0], y[1]);
+            return any_not_finite(y[0], y[1]);
         } else if constexpr (F == Flavour::HA) {
-            exact<K>(x[0], x[1], x[2], d, y[0], y[1]);
-            if constexpr (K == Op3::Div) return outside4(x, 0x1p-400, 0x1p400) | not_finite(y[0], y[1]);
-            else return outside4(x, 0x1p-460, 0x1p460);
-        } else {
-            plain<K>(x[0], x[1], x[2], d, y[0], y[1]);
+            if constexpr (K == Op3::Div) exact_div(x[0], x[1], x[2], d, y[0], y[1]);
+            else exact_mul(x[0], x[1], x[2], d, y[0], y[1]);
+            // Non-zero components at least 2^-460 (Div: in [2^-400, 2^400]):
+            // every product and error term that is not zero stays normal.
+            // An overflow anywhere in the product (a split, a head or error
+            // term) propagates to an infinite or NaN component, as do zero
+            // divisors, infinities and NaN, and the scalar routine takes
+            // those; the quotient bounds its divisor to keep the reciprocal
+            // and the remainder's terms normal.
+            if constexpr (K == Op3::Div) return out_of_range<true>(x, 0x1p-400, 0x1p400) | any_not_finite(y[0], y[1]);
+            else return out_of_range<false>(x, 0x1p-460, 0) | any_not_finite(y[0], y[1]);
+        } else if constexpr (K == Op3::Div) {
+            // EP quotient through one reciprocal of the norm w. With w in
+            // [2^-100, 2^100] ([2^-900, 2^900] for double) and |a| + |b| at
+            // least 2^-80 (2^-500), the reciprocal is normal and what the
+            // numerator's products lose to underflow is below 2^-19 (2^-120)
+            // of |a| |c|; overflow, zero divisors, infinities and NaN leave a
+            // non-finite result.
             constexpr bool s = std::is_same_v<T, float>;
-            if constexpr (K == Op3::Div) {
-                // The divisor's norm and the products stay normal and finite
-                // in this range; a zero divisor shows in the result.
-                return outside4(x, s ? 0x1p-30 : 0x1p-250, s ? 0x1p30 : 0x1p250) | not_finite(y[0], y[1]);
-            } else {
-                // A product can lose bits to underflow only where the result
-                // is as small; overflow, infinities and NaN leave a non-finite
-                // sum of the magnitudes (which also takes a few huge finite ones).
-                const V t = abs(y[0]) + abs(y[1]);
-                return (t < V::splat(s ? T(0x1p-100) : T(0x1p-900))) | (t == V::splat(kInf<T>)) | unordered(t, t);
-            }
+            const V w = x[2] * x[2] + d * d, inv = V::splat(T(1)) / w;
+            y[0] = (x[0] * x[2] + x[1] * d) * inv, y[1] = (x[1] * x[2] - x[0] * d) * inv;
+            const V ta = abs(x[0]) + abs(x[1]);
+            return (w < V::splat(s ? T(0x1p-100) : T(0x1p-900))) | (w > V::splat(s ? T(0x1p100) : T(0x1p900))) |
+                   (ta < V::splat(s ? T(0x1p-80) : T(0x1p-500))) | any_not_finite(y[0], y[1]);
+        } else {
+            // EP products: overflow, infinities and NaN leave a non-finite
+            // component; a product lost to underflow costs at most the
+            // smallest denormal, within the bound next to the smallest
+            // normal number, which is what EP's relative error is measured at.
+            plain<K>(x[0], x[1], x[2], d, y[0], y[1]);
+            return any_not_finite(y[0], y[1]);
         }
     }
     int rare(const T* x, T* y) const {
