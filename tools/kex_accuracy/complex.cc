@@ -131,6 +131,21 @@ template <class T, class C> C generic_argument(Kind kind, std::mt19937_64& g) {
     }
 }
 
+// Pow: |z| within 2^-11 .. 2^-41 of 1 (when base) and real exponents up to
+// 2^20, so the result stays finite while Im(w log z) needs far more than 64
+// bits; Powx chunks starting at such an exponent mix these with ordinary
+// bases, whose results then overflow or vanish.
+template <class C> void near_one_power(std::mt19937_64& g, C& z, C& w, bool base) {
+    using T = decltype(z.re);
+    std::uniform_real_distribution<double> u(0, 1);
+    if (base) {
+        const double t = (u(g) - 0.5) * 6.283185307179586, r = 1 + std::ldexp(u(g) - 0.5, -11 - static_cast<int>(u(g) * 30));
+        z = {static_cast<T>(r * std::cos(t)), static_cast<T>(r * std::sin(t))};
+    }
+    const double e = std::ldexp(1 + u(g), static_cast<int>(u(g) * 20));
+    w = {static_cast<T>(u(g) < 0.5 ? -e : e), static_cast<T>(u(g) * 4 - 2)};
+}
+
 // The error of got against the exact y: each component's in ulps of itself,
 // and the complex error max|got_k - y_k| in ulps of (and relative to) the
 // larger exact component.
@@ -203,6 +218,7 @@ template <class T> void measure_cx(const Row& row, const CxFn& f, const Options&
                     b[i] = generic_argument<T, C>(f.kind, g);
                     b[i] = {static_cast<T>(b[i].re / 64), static_cast<T>(b[i].im / 64)};
                     if (i % 8 == 0) b[i] = {std::round(b[i].re), 0};
+                    if (i % 8 == 3 || i % 128 == 64) near_one_power(g, a[i], b[i], i % 8 == 3);
                 }
             } else if (f.kind >= Kind::exp && i % 2) {
                 a[i] = hard_argument<T, C>(f.kind, g);
