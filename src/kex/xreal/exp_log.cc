@@ -4,25 +4,7 @@
 
 namespace orvu_xreal {
 
-// x = (256 n + j) ln2/256 + r, |r| <= ln2/512 (2^-9.5); e^x = 2^n 2^(j/256) e^r.
-// The Taylor polynomial of e^r - 1 through r^6 leaves r^7/7! < 2^-78.
-DD exp_dd(ld x, int32_t* n) {
-    // Round x 256/ln2 to an integer: adding 1.5 2^63 leaves k in the low
-    // significand bits (|k| < 2^23 here).
-    const ld shifted = x * 0x1.71547652b82fe178p+8L + 0x3p62L;
-    const int32_t k = static_cast<int32_t>(static_cast<uint32_t>(bits_of(shifted).m));
-    const ld kf = shifted - 0x3p62L;
-    // k kXrLn2By256[0] is exact (23 + 40 bits) and so is its difference from
-    // x; the second product leaves an error below 2^-80 in r.
-    const ld r = (x - kf * kXrLn2By256[0]) - kf * kXrLn2By256[1];
-    const ld p =
-        r + r * r * (0.5L + r * (1.0L / 6 + r * (1.0L / 24 + r * (1.0L / 120 + r * (1.0L / 720 + r * (1.0L / 5040))))));
-    const ld* t = kXrExp2[k & 255];
-    *n = k >> 8;
-    return fast_two_sum(t[0], t[1] + t[0] * p);
-}
-
-ld scale(ld y, int32_t n) {
+ld scale_wide(ld y, int32_t n) {
     if (n > 16000) return y * pow2(n - 1000) * pow2(1000);
     // Bring the value to the bottom of the normal range first, so that only
     // the final multiplication rounds (into the denormals).
@@ -30,12 +12,9 @@ ld scale(ld y, int32_t n) {
     return y * pow2(n);
 }
 
-// m in [0.75, 1.5), j = floor(256 m), c = kXrLog[j - 192][0] a 12-bit
-// approximation of 1/m: r = m c - 1 is exact when m is cut into two 32-bit
-// halves (each product with c fits 64 bits), |r| < 2^-8, and
-// log x = e ln2 - log c + log(1 + r). The Taylor polynomial of log(1 + r)
-// through r^8 leaves r^9/9 < 2^-67 |r|.
-ld log_core(ld x, ld d) {
+// The same steps as log_core with x taken apart by its own bits (any
+// exponent, denormals normalized first).
+ld log_core_wide(ld x, ld d) {
     int32_t e = biased_exp(x);
     if (e == 0) {  // denormal: normalize
         x *= 0x1p64L;
@@ -52,23 +31,22 @@ ld log_core(ld x, ld d) {
     } else {
         j = 256 + static_cast<int32_t>(mb >> 55 & 0xFF);
     }
-    const ld* t = kXrLog[j - 192];
+    const double* t = kXrLog[j - 192];
     const ld m_hi = from_bits(mb & 0xFFFFFFFF00000000u, me);
     const ld m_lo = from_bits(mb, me) - m_hi;
-    const ld r_hi = m_hi * t[0] - 1;
-    const ld r_lo = m_lo * t[0];
+    const ld c = t[0];
+    const ld r_hi = m_hi * c - 1;
+    const ld r_lo = m_lo * c;
     // r_hi and r_lo cancel for m just below 1 (c = 1 there): take their
     // sum exactly before anything else is added.
     const DD rr = two_sum(r_hi, r_lo);
-    const ld r = rr.hi;
-    const ld q =
-        r * r *
-        (-0.5L +
-         r * (1.0L / 3 + r * (-0.25L + r * (0.2L + r * (-1.0L / 6 + r * (1.0L / 7 + r * -0.125L))))));
+    const ld r = rr.hi, r2 = r * r;
+    const ld q = r2 * ((-0.5 + r * kThird0) +
+                       r2 * ((-0.25 + r * 0.2) + r2 * ((-1.0 / 6 + r * (1.0 / 7)) + r2 * -0.125)));
     const ld ef = static_cast<ld>(e);
-    const DD a = two_sum(ef * kXrLn2[0], t[1]);  // e ln2_hi is exact (15 + 48 bits)
+    const DD a = two_sum(ef * kLn2Hi, static_cast<ld>(t[1]) + t[2]);  // e ln2_hi is exact (15 + 48 bits)
     const DD b = two_sum(a.hi, r);
-    return b.hi + (((rr.lo + d) + q) + (a.lo + b.lo + (ef * kXrLn2[1] + t[2])));
+    return b.hi + (((rr.lo + d) + (q + r2 * r * kThird1)) + (a.lo + b.lo + (ef * kLn2Lo + t[3])));
 }
 
 }  // namespace orvu_xreal
@@ -105,9 +83,9 @@ ORVU_API long double orvu_kex_kernel_log1pl_scalar(long double x) {
     if (is_inf(x)) return x;
     // log(1 + x) = x - x^2/2 + ...: x alone is within 2^-66 relative.
     if (__builtin_fabsl(x) < 0x1p-65L) return x;
-    // 1 + x = u + c exactly; log(u + c) = log(u (1 + c/u)), |c/u| <= 2^-64.
+    // 1 + x = u + c exactly, |c| <= 2^-64 u.
     const DD u = two_sum(1, x);
-    return log_core(u.hi, u.lo / u.hi);
+    return log_sum(u.hi, u.lo);
 }
 
 }  // extern "C"

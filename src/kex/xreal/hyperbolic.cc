@@ -6,48 +6,41 @@ namespace orvu_xreal {
 namespace {
 
 // sinh and cosh of 0 <= a < 1 by their Taylor series; the first terms left
-// out, a^23/23! and a^22/22!, are below 2^-74 and 2^-70.
-void sinhcosh_small(ld a, DD* sh, DD* ch) {
-    const ld z = a * a;
-    const ld ps =
-        1.0L / 6 +
-        z * (1.0L / 120 +
-             z * (1.0L / 5040 +
-                  z * (1.0L / 362880 +
-                       z * (1.0L / 39916800 +
-                            z * (1.0L / 6227020800 +
-                                 z * (1.0L / 1307674368000 +
-                                      z * (1.0L / 355687428096000 +
-                                           z * (1.0L / 121645100408832000 + z * (1.0L / 51090942171709440000.0L)))))))));
-    const ld pc =
-        1.0L / 24 +
-        z * (1.0L / 720 +
-             z * (1.0L / 40320 +
-                  z * (1.0L / 3628800 +
-                       z * (1.0L / 479001600 +
-                            z * (1.0L / 87178291200 +
-                                 z * (1.0L / 20922789888000 + z * (1.0L / 6402373705728000 + z * (1.0L / 2432902008176640000.0L))))))));
-    const DD w = fast_two_sum(1, 0.5L * z);
-    *sh = fast_two_sum(a, a * z * ps);
-    *ch = fast_two_sum(w.hi, w.lo + z * z * pc);
+// out, a^23/23! and a^22/22!, are below 2^-74 and 2^-70. The coefficients
+// whose terms can reach 2^-15 of the result are long doubles, the later ones
+// doubles (error below 2^-53 2^-15 = 2^-68 relative); Estrin's form below.
+[[gnu::always_inline]] inline DD sinh_small(ld a, ld z) {
+    const ld z2 = z * z, z4 = z2 * z2;
+    const ld rest = (1.0 / 362880 + z * (1.0 / 39916800)) + z2 * (1.0 / 6227020800 + z * (1.0 / 1307674368000)) +
+                    z4 * ((1.0 / 355687428096000 + z * (1.0 / 121645100408832000)) + z2 * (1.0 / 51090942171709440000.0));
+    const ld ps = 1.0L / 6 + z * (1.0L / 120 + z * (1.0L / 5040 + z * rest));
+    return fast_two_sum(a, a * z * ps);
+}
+[[gnu::always_inline]] inline DD cosh_small(ld z) {
+    const ld z2 = z * z, z4 = z2 * z2;
+    const ld rest = (1.0 / 40320 + z * (1.0 / 3628800)) + z2 * (1.0 / 479001600 + z * (1.0 / 87178291200)) +
+                    z4 * ((1.0 / 20922789888000 + z * (1.0 / 6402373705728000)) + z2 * (1.0 / 2432902008176640000.0));
+    const ld pc = 1.0L / 24 + z * (1.0L / 720 + z * rest);
+    const DD w = fast_two_sum(1, 0.5 * z);
+    return fast_two_sum(w.hi, w.lo + z2 * pc);
 }
 
-// sinh and cosh of a >= 0 (a may be +inf).
-void sinhcosh_pos(ld a, ld* sh, ld* ch) {
-    if (a < 0x1p-33L) {  // sinh a = a (1 + a^2/6), cosh a = 1 + a^2/2
+// sinh (kWhich 1), cosh (2) or both (3) of a >= 0 (a may be +inf).
+template <int kWhich> [[gnu::always_inline]] inline void sinhcosh_pos(ld a, ld* sh, ld* ch) {
+    if (a < 0x1p-33) {  // sinh a = a (1 + a^2/6), cosh a = 1 + a^2/2
         *sh = a, *ch = 1;
     } else if (a < 1) {
-        DD s, c;
-        sinhcosh_small(a, &s, &c);
-        *sh = s.hi, *ch = c.hi;
+        const ld z = a * a;
+        if (kWhich & 1) *sh = sinh_small(a, z).hi;
+        if (kWhich & 2) *ch = cosh_small(z).hi;
     } else if (a < 24) {
         // (e^a +- e^-a)/2 with e^a as hi + lo: the rounding of 1/e^a weighs
         // at most 0.37/2.35 of an ulp of the result.
         int32_t n;
         const DD y = exp_dd(a, &n);
-        const ld eh = y.hi * pow2(n - 1), el = y.lo * pow2(n - 1), ei = 0.25L / eh;
-        *sh = eh + (el - ei);
-        *ch = eh + (el + ei);
+        const ld f = pow2d(n - 1), eh = y.hi * f, el = y.lo * f, ei = 0.25 / eh;
+        if (kWhich & 1) *sh = eh + (el - ei);
+        if (kWhich & 2) *ch = eh + (el + ei);
     } else if (a < 11400) {
         // e^-a/2 < 2^-69 e^a/2: both are e^a/2, scaled past the overflow
         // threshold of e^a itself.
@@ -62,7 +55,7 @@ void sinhcosh_pos(ld a, ld* sh, ld* ch) {
 // log(1 + v + v_lo), v >= 0, |v_lo| <= 2^-63 |v|.
 ld log1p_dd(ld v, ld v_lo) {
     const DD u = two_sum(1, v);
-    return log_core(u.hi, (u.lo + v_lo) / u.hi);
+    return log_sum(u.hi, u.lo + v_lo);
 }
 
 // log(2a) for a > 2^33 up to the largest long double.
@@ -80,19 +73,21 @@ ORVU_API void orvu_kex_kernel_sinhcoshl_scalar(long double x, long double* sh, l
         *sh = *ch = x + x;
         return;
     }
-    sinhcosh_pos(__builtin_fabsl(x), sh, ch);
-    if (__builtin_signbit(x)) *sh = -*sh;
+    sinhcosh_pos<3>(__builtin_fabsl(x), sh, ch);
+    if (!(x > 0)) *sh = x < 0 ? -*sh : x;  // sinh(-0) = -0
 }
 
 ORVU_API long double orvu_kex_kernel_sinhl_scalar(long double x) {
-    long double s, c;
-    orvu_kex_kernel_sinhcoshl_scalar(x, &s, &c);
-    return s;
+    if (is_nan(x)) return x + x;
+    ld s, c;
+    sinhcosh_pos<1>(__builtin_fabsl(x), &s, &c);
+    return x < 0 ? -s : x == 0 ? x : s;  // sinh(-0) = -0
 }
 
 ORVU_API long double orvu_kex_kernel_coshl_scalar(long double x) {
-    long double s, c;
-    orvu_kex_kernel_sinhcoshl_scalar(x, &s, &c);
+    if (is_nan(x)) return x + x;
+    ld s, c;
+    sinhcosh_pos<2>(__builtin_fabsl(x), &s, &c);
     return c;
 }
 
@@ -102,21 +97,25 @@ ORVU_API long double orvu_kex_kernel_tanhl_scalar(long double x) {
     ld t;
     if (a < 0x1p-33L) {
         return x;  // tanh x = x (1 - x^2/3)
-    } else if (a < 0.5L) {
-        DD sh, ch;
-        sinhcosh_small(a, &sh, &ch);
-        t = dd_div(sh, ch);
+    } else if (a < 0.5) {
+        const ld z = a * a;
+        t = dd_div(sinh_small(a, z), cosh_small(z));
     } else if (a < 23) {
-        // 1 - 2/(e^2a + 1) with the quotient q <= 0.54 carried as a pair:
-        // 1 - q.hi is exact while q.hi >= 1/2, and rounds once below that.
+        // 1 - 2/(e^2a + 1). Above 1.2 the quotient q is below 0.17 and its
+        // few roundings weigh below 0.1 ulp of the result; below, q <= 0.54
+        // is carried as a pair: 1 - q.hi is exact while q.hi >= 1/2, and
+        // rounds once below that.
         int32_t n;
         const DD y = exp_dd(2 * a, &n);
-        const ld eh = y.hi * pow2(n), el = y.lo * pow2(n);
+        const ld f = pow2d(n), eh = y.hi * f, el = y.lo * f;
+        if (a > 1.2) return copysign_ld(1 - 2 / ((eh + 1) + el), x);
         const DD d = fast_two_sum(eh, 1);
         const DD den = fast_two_sum(d.hi, d.lo + el);
-        const ld qh = 2 / den.hi;
+        // One reciprocal: 2/den.hi is 2 times it, and the remainder of
+        // that quotient (exact by the two-product) is scaled by it too.
+        const ld rcp = 1 / den.hi, qh = 2 * rcp;
         const DD p = two_prod(qh, den.hi);
-        const ld ql = (((2 - p.hi) - p.lo) - qh * den.lo) / den.hi;
+        const ld ql = (((2 - p.hi) - p.lo) - qh * den.lo) * rcp;
         t = (1 - qh) - ql;
     } else {
         t = 1 - 0x1p-100L;  // 1 - 2 e^-2a with 2 e^-2a < 2^-65: rounds to 1

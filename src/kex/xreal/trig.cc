@@ -1,8 +1,8 @@
-// Extended-precision reduction by pi/4 and the sine, cosine and tangent.
+// Extended-precision sine, cosine and tangent, and the reduction by pi/4:
+// x = k pi/64 + r, and sin x from the table's sine and cosine of k pi/64
+// and short series in r.
 #include "kex/xreal/xreal_common.h"
 #include "orvu_kex.h"
-
-#include <utility>
 
 namespace orvu_xreal {
 namespace {
@@ -94,66 +94,87 @@ bool reduce_medium(ld a, DD* y, int32_t* k) {
     return __builtin_fabsl(y->hi) > 0x1p-40L;
 }
 
-// sin and cos of hi + lo, |hi + lo| <= pi/4 (1 + 2^-60). Taylor series: the
-// first term left out is below y^21/21! < 2^-73 (sine) and y^20/20! < 2^-68
-// (cosine); the leading terms are summed so that each result carries at most
-// one rounding of its size plus a few 2^-66 relative.
-void sincos_core(DD y, DD* s, DD* c) {
-    const ld x = y.hi, z = x * x;
-    const ld ps =
-        -1.0L / 6 +
-        z * (1.0L / 120 +
-             z * (-1.0L / 5040 +
-                  z * (1.0L / 362880 +
-                       z * (-1.0L / 39916800 +
-                            z * (1.0L / 6227020800 +
-                                 z * (-1.0L / 1307674368000 + z * (1.0L / 355687428096000 + z * (-1.0L / 121645100408832000))))))));
-    const ld pc =
-        1.0L / 24 +
-        z * (-1.0L / 720 +
-             z * (1.0L / 40320 +
-                  z * (-1.0L / 3628800 +
-                       z * (1.0L / 479001600 + z * (-1.0L / 87178291200 + z * (1.0L / 20922789888000 + z * (-1.0L / 6402373705728000)))))));
-    const ld hz = 0.5L * z, w = 1 - hz;
-    *s = fast_two_sum(x, x * z * ps + y.lo * (1 - hz));
-    *c = fast_two_sum(w, (((1 - w) - hz) + z * z * pc) - x * y.lo);
+// Parts of pi/64 (kXrPi64Cut, doubles: 80-bit memory loads are slow).
+constexpr ld kPi64Cut0 = kXrPi64Cut[0], kPi64Cut1 = kXrPi64Cut[1], kPi64Cut2 = kXrPi64Cut[2],
+             kPi64Cut3 = kXrPi64Cut[3];
+constexpr ld kInvPi64 = 0x1.45f306dc9c883p+4;  // 64/pi, only chooses k
+
+// x = k pi/64 + r with |r| <= pi/128 (1 + 2^-60), r as hi + lo; k is taken
+// mod 2^32 (only k mod 128 is used).
+struct Pi64 {
+    DD r;
+    uint32_t k;
+};
+
+// y - m pi/64 with m = round(64 y/pi), |m| < 2^24, |y| < 2^19, and pi/64 in
+// parts of 30, 30, 40 and 53 bits. m times each of the first three is exact;
+// y minus the first is exact (the two are within a factor 2, or m = 0), and
+// so is the second difference (its operands' last bits are at or above
+// 2^-69 and it is below 2^-5, 64 bits). The third product goes off by an
+// exact sum (a fast two-sum when |y - m pi/64| > 2^-40 is known, as it is
+// then larger than that product, below 2^-42); the error left is the fourth
+// product's rounding and the rest of pi/64, below 2^-145 absolute.
+template <bool kFast = true> [[gnu::always_inline]] inline Pi64 cut_pi64(ld y, ld y_lo) {
+    const ld mf = (y * kInvPi64 + 0x3p62L) - 0x3p62L;  // adding 1.5 2^63 rounds to an integer
+    const ld t = (y - mf * kPi64Cut0) - mf * kPi64Cut1;
+    const DD s = kFast ? fast_two_sum(t, -(mf * kPi64Cut2)) : two_sum(t, -(mf * kPi64Cut2));
+    return {fast_two_sum(s.hi, s.lo + (y_lo - mf * kPi64Cut3)), static_cast<uint32_t>(to_int(mf))};
 }
 
-// x = 2 q pi/4 + y with |y| <= pi/4; returns q mod 4.
-int32_t reduce_half_pi(ld x, DD* y) {
-    if (__builtin_fabsl(x) <= 0.785398163397448309615L) {
-        *y = {x, 0};
-        return 0;
-    }
-    long double hi, lo;
-    int32_t k = orvu_kex_kernel_reduce_pi04l(x, &hi, &lo);
-    if (k & 1) {  // move to the even neighbour: y -/+ pi/4 lies in [pi/8, pi/4]
-        const ld d = hi >= 0 ? -1 : 1;
-        const DD t = two_sum(hi, d * kXrPiBy4[0]);
-        *y = fast_two_sum(t.hi, t.lo + (lo + d * kXrPiBy4[1]));
-        k -= static_cast<int32_t>(d);
-    } else {
-        *y = {hi, lo};
-    }
-    return (k >> 1) & 3;
-}
-
-void sincos(ld x, ld* s, ld* c) {
-    if (__builtin_fabsl(x) < 0x1p-33L) {  // sin x = x (1 - x^2/6), cos x = 1 - x^2/2
-        *s = x, *c = 1;
-        return;
-    }
+// Finite x. Below 2^19 one cut suffices unless |r| < 2^-40 (and k > 8: for
+// the few multiples of pi/64 below pi/8 nothing more exact is at hand);
+// then, and above 2^19, x = k8 pi/4 + y, |y| <= pi/8, from the full
+// reduction (good to 2^-155 absolute), and y is cut by pi/64 (16 of which
+// make pi/4).
+[[gnu::noinline]] Pi64 reduce_pi64_full(ld x) {
+    if (__builtin_fabsl(x) < 0.4) return cut_pi64<false>(x, 0);
     DD y;
-    const int32_t q = reduce_half_pi(x, &y);
-    DD sd, cd;
-    sincos_core(y, &sd, &cd);
-    const ld sy = sd.hi, cy = cd.hi;
-    switch (q) {
-        case 0: *s = sy, *c = cy; break;
-        case 1: *s = cy, *c = -sy; break;
-        case 2: *s = -sy, *c = -cy; break;
-        default: *s = -cy, *c = sy; break;
+    uint32_t k8 = static_cast<uint32_t>(reduce_big(__builtin_fabsl(x), &y));
+    if (x < 0) y = {-y.hi, -y.lo}, k8 = 0u - k8;
+    Pi64 p = cut_pi64<false>(y.hi, y.lo);
+    p.k += 16 * k8;
+    return p;
+}
+template <class F> [[gnu::noinline]] auto reduced_full(ld x, F f) { return f(reduce_pi64_full(x)); }
+// f(reduction of x): inlined for the common case, so that its values stay in
+// registers (a reduction merged from two paths would go through memory).
+template <class F> [[gnu::always_inline]] inline auto with_reduced(ld x, F f) {
+    const ld a = __builtin_fabsl(x);
+    if (a < 0x1p19L) {
+        const Pi64 p = cut_pi64(x, 0);
+        if (__builtin_fabsl(p.r.hi) > 0x1p-40L) return f(p);
     }
+    return reduced_full(x, f);
+}
+
+// sin r - r.hi and cos r - 1 for |r| <= pi/128 (1 + 2^-60) by Taylor
+// polynomials: the first terms left out are r^11/11! < 2^-78 |r| and
+// r^10/10! < 2^-75.
+struct SinCosR {
+    ld s_rest, c_m1;
+};
+[[gnu::always_inline]] inline SinCosR sincos_r(DD r) {
+    // -1/6 is the pair of doubles -(kSixth0 + kSixth1); the later
+    // coefficients, taken as doubles, err by less than 2^-53 z/120 < 2^-80.
+    // Horner's form keeps few values live (x87 spills cost 80-bit stores
+    // and loads).
+    const ld x = r.hi, z = x * x;
+    const ld ps = -kSixth0 + (-kSixth1 + z * (1.0 / 120 + z * (-1.0 / 5040 + z * (1.0 / 362880))));
+    const ld pc = -0.5 + z * (1.0 / 24 + z * (-1.0 / 720 + z * (1.0 / 40320)));
+    return {x * z * ps + r.lo, z * pc};
+}
+
+// sin(k pi/64 + r) = S cos r + C sin r, S and C the table's sine and cosine
+// of k pi/64, as hi + lo. S + C r.hi is summed exactly (|C r| < |S| unless
+// S = 0); its rounded product and the final rounding make at most about one
+// ulp, at the bottom of the intervals next to a zero of the sine, where
+// |C r| approaches the result. cos(k pi/64 + r) is sin((k + 32) pi/64 + r).
+[[gnu::always_inline]] inline DD sin_at(uint32_t k, DD r, SinCosR p) {
+    const double* S = kXrSinPi64[k & 127];
+    const double* C = kXrSinPi64[(k + 32) & 127];
+    const ld s_hi = static_cast<ld>(S[0]) + S[1], c_hi = static_cast<ld>(C[0]) + C[1];
+    const DD u = fast_two_sum(s_hi, c_hi * r.hi);
+    return fast_two_sum(u.hi, u.lo + ((S[2] + s_hi * p.c_m1) + c_hi * p.s_rest));
 }
 
 }  // namespace
@@ -185,34 +206,46 @@ ORVU_API int32_t orvu_kex_kernel_reduce_pi04l(long double x, long double* hi, lo
 }
 
 ORVU_API void orvu_kex_kernel_sincosl_scalar(long double x, long double* s, long double* c) {
-    if (!(__builtin_fabsl(x) < __builtin_infl())) {  // NaN stays, inf gives NaN
+    if (!is_finite(x)) {  // NaN stays, inf gives NaN
         *s = *c = x - x;
         return;
     }
-    sincos(x, s, c);
+    if (__builtin_fabsl(x) < 0x1p-33L) {  // sin x = x (1 - x^2/6), cos x = 1 - x^2/2
+        *s = x, *c = 1;
+        return;
+    }
+    const DD r = with_reduced(x, [](const Pi64& p) {
+        const SinCosR q = sincos_r(p.r);
+        return DD{sin_at(p.k, p.r, q).hi, sin_at(p.k + 32, p.r, q).hi};
+    });
+    *s = r.hi, *c = r.lo;
 }
 
 ORVU_API long double orvu_kex_kernel_sinl_scalar(long double x) {
-    long double s, c;
-    orvu_kex_kernel_sincosl_scalar(x, &s, &c);
-    return s;
+    if (!is_finite(x)) return x - x;
+    if (__builtin_fabsl(x) < 0x1p-33L) return x;
+    return with_reduced(x, [](const Pi64& p) { return sin_at(p.k, p.r, sincos_r(p.r)).hi; });
 }
 
 ORVU_API long double orvu_kex_kernel_cosl_scalar(long double x) {
-    long double s, c;
-    orvu_kex_kernel_sincosl_scalar(x, &s, &c);
-    return c;
+    if (!is_finite(x)) return x - x;
+    if (__builtin_fabsl(x) < 0x1p-33L) return 1;
+    return with_reduced(x, [](const Pi64& p) { return sin_at(p.k + 32, p.r, sincos_r(p.r)).hi; });
 }
 
+// sin/cos of the reduced argument, each as hi + lo, with one division: the
+// quotient's remainder, exact by the two-product, is scaled by the same
+// reciprocal.
 ORVU_API long double orvu_kex_kernel_tanl_scalar(long double x) {
-    if (!(__builtin_fabsl(x) < __builtin_infl())) return x - x;
+    if (!is_finite(x)) return x - x;
     if (__builtin_fabsl(x) < 0x1p-33L) return x;  // tan x = x (1 + x^2/3)
-    DD y;
-    const int32_t q = reduce_half_pi(x, &y);
-    DD s, c;
-    sincos_core(y, &s, &c);
-    if (q & 1) s = {-s.hi, -s.lo}, std::swap(s, c);  // tan(y + pi/2) = -cos y / sin y
-    return dd_div(s, c);
+    return with_reduced(x, [](const Pi64& p) {
+        const SinCosR q = sincos_r(p.r);
+        const DD n = sin_at(p.k, p.r, q), d = sin_at(p.k + 32, p.r, q);
+        const ld inv = 1 / d.hi, t = n.hi * inv;
+        const DD e = two_prod(t, d.hi);
+        return t + (((n.hi - e.hi) - e.lo) + (n.lo - t * d.lo)) * inv;
+    });
 }
 
 }  // extern "C"
