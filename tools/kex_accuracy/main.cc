@@ -1,12 +1,12 @@
 // kex_accuracy: the accuracy, special values and statuses of every active
 // real row of the vector-math function table, against MPFR.
 //
-//   kex_accuracy [--samples N] [--costly N] [--exhaustive] [--peers] [--threads T] [--only sExp,dLn,trig]
+//   kex_accuracy [--samples N] [--costly N] [--exhaustive] [--peers] [--threads T] [--only sExp,dLn,trig] [--skip ctransc]
 //                [--bound-scale F] [--markdown FILE] [--tsv FILE] [--update]
 //
 // --costly N: arguments per slot of the generic complex rows, whose MPC
 // references cost about a thousand times the kernel (default samples / 3).
-// --only takes row names and family names. --update rewrites the page and the
+// --only and --skip take row names and family names. --update rewrites the page and the
 // table keeping the rows this run did not measure, so that the long run can
 // be done family by family.
 // Exits 1 when a flavour misses its bound or a special value or status is
@@ -70,8 +70,8 @@ bool parse(int argc, char** argv, Options& o) {
         else if (a == "--bound-scale" && has) o.bound_scale = std::atof(argv[++i]);
         else if (a == "--markdown" && has) o.markdown = argv[++i];
         else if (a == "--tsv" && has) o.tsv = argv[++i];
-        else if (a == "--only" && has)
-            for (char* t = std::strtok(argv[++i], ","); t; t = std::strtok(nullptr, ",")) o.only.push_back(t);
+        else if ((a == "--only" || a == "--skip") && has)
+            for (char* t = std::strtok(argv[++i], ","); t; t = std::strtok(nullptr, ",")) (a == "--only" ? o.only : o.skip).push_back(t);
         else return false;
     }
     return o.samples >= 64;
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     Options opt;
     if (!parse(argc, argv, opt)) {
         std::fprintf(stderr, "usage: kex_accuracy [--samples N>=64] [--costly N] [--exhaustive] [--peers] [--threads T] "
-                             "[--only sExp,dLn] [--bound-scale F] [--markdown FILE] [--tsv FILE]\n");
+                             "[--only sExp,dLn] [--skip ctransc] [--bound-scale F] [--markdown FILE] [--tsv FILE]\n");
         return 2;
     }
     if (opt.peers && !peers_available()) {
@@ -95,9 +95,11 @@ int main(int argc, char** argv) {
     begin_capture();
     std::vector<Result> results;
     std::vector<std::string> skipped, ids;
+    const auto listed = [&](const std::vector<std::string>& l, const std::string& id, const char* family) {
+        return std::find(l.begin(), l.end(), id) != l.end() || std::find(l.begin(), l.end(), family) != l.end();
+    };
     const auto chosen = [&](const std::string& id, const char* family) {
-        return opt.only.empty() || std::find(opt.only.begin(), opt.only.end(), id) != opt.only.end() ||
-               std::find(opt.only.begin(), opt.only.end(), family) != opt.only.end();
+        return (opt.only.empty() || listed(opt.only, id, family)) && !listed(opt.skip, id, family);
     };
     for (const Row& row : kRows) {
         const std::string id = std::string(1, row.type) + row.name;

@@ -28,6 +28,7 @@ struct Options {
     int threads = 2;
     double bound_scale = 1;   // below 1: a deliberately tighter claim, to see the failure path
     std::vector<std::string> only;  // rows like "sExp" or families like "trig"; empty: all
+    std::vector<std::string> skip;  // rows or families left out
     bool update = false;            // keep the other rows of the existing page and table
     std::string markdown, tsv;      // files to write
     std::string command;            // the options of this run, for the page
