@@ -115,6 +115,8 @@ TEST(ComplexGeneric, HardArguments) {
         {_kexzSinh, {0x1.634p+9, 0x1p+0}, {0x1.1b64dbcb4d43dp+1023, 0x1.b95c271ad56bap+1023}},  // e^x overflows
         {_kexzCos, {0x1.8p+1, -0x1.5ep+9}, {-0x1.d489626dda044p+1008, 0x1.0b27331d54f53p+1006}},
         {_kexzTanh, {0x1p-1, 0x1.921fb54442d18p+0}, {0x1.14fc6ceb099bfp+1, 0x1.03fbd9d1e8ed1p-52}},
+        // sinh^2 x and cos^2 y of the same size near the pole at i pi/2
+        {_kexzTanh, {0x1p-54, 0x1.921fb54442d18p+0}, {0x1.cdf005a2e5798p+52, 0x1.fd8bef14541fbp+52}},
         {_kexzTan, {0x1.7e43c8800759cp+996, 0x1.ep+4}, {0x1.467ba9a0a7d3bp-86, 0x1p+0}},
     };
     for (const Case& c : cases) {

@@ -38,7 +38,12 @@ inline bool is_nan(LD x) { return __builtin_isnan(x); }
 inline bool is_inf(LD x) { return __builtin_isinf(x); }
 inline bool is_finite(LD x) { return __builtin_isfinite(x); }
 inline LD copy_sign(LD mag, LD sgn) { return __builtin_copysignl(mag, sgn); }
-inline LD fabs_ld(LD x) { return orvu_kex_kernel_fabsl_scalar(x); }
+inline LD fabs_ld(LD x) { return __builtin_fabsl(x); }
+// fsqrt rounds correctly; inline, so no call and no C-library errno path.
+inline LD sqrt_ld(LD x) {
+    __asm__("fsqrt" : "+t"(x));
+    return x;
+}
 
 constexpr LD kInfL = __builtin_huge_vall();
 // pi and its fractions rounded to extended precision; narrowed to double they

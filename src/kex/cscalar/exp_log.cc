@@ -118,8 +118,8 @@ OrvuComplex16 orvu_kex_kernel_csqrt_scalar(OrvuComplex16 z) {
     if (is_nan(y)) return narrow(y, y);
     if (x == 0 && y == 0) return narrow(0.0L, y);
     const LD ax = fabs_ld(x), ay = fabs_ld(y);
-    const LD m = orvu_kex_kernel_sqrtl_scalar(ax * ax + ay * ay);
-    const LD t = orvu_kex_kernel_sqrtl_scalar(0.5L * (ax + m));
+    const LD m = sqrt_ld(ax * ax + ay * ay);
+    const LD t = sqrt_ld(0.5L * (ax + m));
     if (x >= 0) return narrow(t, y / (2 * t));
     return narrow(ay / (2 * t), copy_sign(t, y));
 }

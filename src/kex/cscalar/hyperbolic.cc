@@ -46,12 +46,14 @@ CLD ccosh_ld(LD x, LD y) {
     return {ch * c, sh * s};
 }
 
-// tanh(x+iy) in Kahan's form: with t = tan y, s = sinh x, b = 1 + t^2,
-//   tanh z = (b s sqrt(1 + s^2) + i t) / (1 + b s^2),
-// a quotient of sums of positive terms, so nothing cancels (the textbook
-// denominator cosh 2x + cos 2y does). Beyond |x| = 23 the real part is
-// +-1 to 2^-64 and the imaginary part is sin 2y / cosh 2x = 4 sin y cos y e^-2|x|
-// to the same order, which also keeps sinh x from overflowing.
+// tanh(x+iy) = (sinh x cosh x + i sin y cos y) / (sinh^2 x + cos^2 y): Kahan's
+// form (b s sqrt(1 + s^2) + i t) / (1 + b s^2) with t = tan y, s = sinh x,
+// b = 1 + t^2 = 1/cos^2 y, multiplied through by cos^2 y. The denominator is a
+// sum of two non-negative terms, so nothing cancels (the textbook cosh 2x +
+// cos 2y does), and it needs no tangent: one sinh/cosh pair, one sin/cos pair
+// and one reciprocal. Beyond |x| = 23 the real part is +-1 to 2^-64 and the
+// imaginary part is sin 2y / cosh 2x = 4 sin y cos y e^-2|x| to the same
+// order, which also keeps sinh^2 x in range.
 CLD ctanh_ld(LD x, LD y) {
     if (is_nan(x)) return {x, y == 0 ? y : nan_of(x)};
     LD s, c;
@@ -65,9 +67,10 @@ CLD ctanh_ld(LD x, LD y) {
     sincos(y, s, c);
     const LD ax = fabs_ld(x);
     if (ax > 23) return {copy_sign(1.0L, x), 4 * s * c * orvu_kex_kernel_expl_scalar(-2 * ax)};
-    const LD t = s / c, sh = orvu_kex_kernel_sinhl_scalar(x);
-    const LD b = 1 + t * t, den = 1 + b * sh * sh;
-    return {b * orvu_kex_kernel_sqrtl_scalar(1 + sh * sh) * sh / den, t / den};
+    LD sh, ch;
+    orvu_kex_kernel_sinhcoshl_scalar(x, &sh, &ch);
+    const LD inv = 1 / (sh * sh + c * c);
+    return {sh * ch * inv, s * c * inv};
 }
 
 

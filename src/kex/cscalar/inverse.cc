@@ -7,50 +7,57 @@ namespace kex::cscalar {
 namespace {
 
 struct AsinCore {
-    LD asin_re;  // Re asin(x+iy)
-    LD acos_re;  // Re acos(x+iy)
-    LD im;       // |Im asin(x+iy)| = |Im acos(x+iy)|
+    LD re;  // Re asin(x+iy), or Re acos(x+iy) for the acos core
+    LD im;  // |Im asin(x+iy)| = |Im acos(x+iy)|
 };
 
-// asin and acos of x + iy for finite x, y >= 0, after Hull, Fairgrieve and
-// Tang (ACM TOMS 23, 1997): with R = |z + 1|, S = |z - 1|, A = (R + S)/2 and
-// B = x/A, Re asin = asin B, Re acos = acos B and Im = log(A + sqrt(A^2 - 1)).
-// asin B and acos B lose accuracy as B nears 1, so beyond B = 0.6417 the real
-// parts come from an arctangent of quantities formed without cancellation;
-// for A <= 1.5 the imaginary part is log1p of A - 1, itself formed without
+// asin (kAcos false) or acos (kAcos true) of x + iy for finite x, y >= 0,
+// after Hull, Fairgrieve and Tang (ACM TOMS 23, 1997): with R = |z + 1|,
+// S = |z - 1|, A = (R + S)/2 and B = x/A, Re asin = asin B, Re acos = acos B
+// and Im = log(A + sqrt(A^2 - 1)). asin B and acos B lose accuracy as B nears
+// 1, so beyond B = 0.6417 the real part is the arctangent of x / sqrt(A^2 - x^2)
+// (asin) or of its reciprocal (acos), formed without cancellation; for
+// A <= 1.5 the imaginary part is log1p of A - 1, itself formed without
 // subtracting. Their overflow and underflow regions are not needed here: every
-// square and product of the doubles fits the extended range.
+// square and product of the doubles fits the extended range. Each caller
+// needs only one of the two real parts, so only that one is computed.
+template <bool kAcos>
 AsinCore asin_core(LD x, LD y) {
     if (y == 0) {
-        if (x <= 1) return {orvu_kex_kernel_asinl_scalar(x), orvu_kex_kernel_acosl_scalar(x), 0.0L};
-        return {kPi2L, 0.0L, orvu_kex_kernel_acoshl_scalar(x)};
+        if (x <= 1) return {kAcos ? orvu_kex_kernel_acosl_scalar(x) : orvu_kex_kernel_asinl_scalar(x), 0.0L};
+        return {kAcos ? 0.0L : kPi2L, orvu_kex_kernel_acoshl_scalar(x)};
     }
-    auto sqrt = orvu_kex_kernel_sqrtl_scalar;
-    auto atan = orvu_kex_kernel_atanl_scalar;
     const LD xp1 = x + 1, xm1 = x - 1, y2 = y * y;
-    const LD r = sqrt(xp1 * xp1 + y2), s = sqrt(xm1 * xm1 + y2);
+    const LD r = sqrt_ld(xp1 * xp1 + y2), s = sqrt_ld(xm1 * xm1 + y2);
     const LD a = 0.5L * (r + s), b = x / a;
-    AsinCore out;
-    if (b <= 0.6417L) {
-        out.asin_re = orvu_kex_kernel_asinl_scalar(b);
-        out.acos_re = orvu_kex_kernel_acosl_scalar(b);
-    } else if (x <= 1) {
-        // A - x = (y^2/(R + x + 1) + S + 1 - x)/2, so sqrt(A^2 - x^2) = sqrt(d).
-        const LD d = 0.5L * (a + x) * (y2 / (r + xp1) + (s + (1 - x)));
-        out.asin_re = atan(x / sqrt(d));
-        out.acos_re = atan(sqrt(d) / x);
-    } else {
-        const LD apx = a + x;
-        const LD d = y * sqrt(0.5L * (apx / (r + xp1) + apx / (s + xm1)));
-        out.asin_re = atan(x / d);
-        out.acos_re = atan(d / x);
+    // Both arguments are formed before either call, so that only one value
+    // lives across a call (the x87 registers do not survive one).
+    LD re_arg = b;
+    const bool by_atan = b > 0.6417L;
+    if (by_atan) {
+        // d = sqrt(A^2 - x^2). For x <= 1, A - x = (y^2/(R + x + 1) + S + 1 - x)/2;
+        // beyond, A^2 - x^2 = y^2 (A + x)/2 (1/(R + x + 1) + 1/(S + x - 1)).
+        LD d;
+        if (x <= 1) {
+            d = sqrt_ld(0.5L * (a + x) * (y2 / (r + xp1) + (s + (1 - x))));
+        } else {
+            const LD apx = a + x;
+            d = y * sqrt_ld(0.5L * (apx / (r + xp1) + apx / (s + xm1)));
+        }
+        re_arg = kAcos ? d / x : x / d;
     }
-    if (a <= 1.5L) {
+    const bool near_one = a <= 1.5L;
+    LD im_arg;
+    if (near_one) {
         const LD am1 = x < 1 ? 0.5L * (y2 / (r + xp1) + y2 / (s + (1 - x))) : 0.5L * (y2 / (r + xp1) + (s + xm1));
-        out.im = orvu_kex_kernel_log1pl_scalar(am1 + sqrt(am1 * (a + 1)));
+        im_arg = am1 + sqrt_ld(am1 * (a + 1));
     } else {
-        out.im = orvu_kex_kernel_logl_scalar(a + sqrt(a * a - 1));
+        im_arg = a + sqrt_ld(a * a - 1);
     }
+    AsinCore out;
+    if (by_atan) out.re = orvu_kex_kernel_atanl_scalar(re_arg);
+    else out.re = kAcos ? orvu_kex_kernel_acosl_scalar(re_arg) : orvu_kex_kernel_asinl_scalar(re_arg);
+    out.im = near_one ? orvu_kex_kernel_log1pl_scalar(im_arg) : orvu_kex_kernel_logl_scalar(im_arg);
     return out;
 }
 
@@ -65,8 +72,8 @@ CLD casinh_ld(LD x, LD y) {
     if (is_nan(y)) return {is_inf(x) ? x : nan_of(y), y};
     if (is_inf(x)) return {x, copy_sign(is_inf(y) ? kPi4L : 0.0L, y)};
     if (is_inf(y)) return {copy_sign(kInfL, x), copy_sign(kPi2L, y)};
-    const AsinCore c = asin_core(fabs_ld(y), fabs_ld(x));
-    return {copy_sign(c.im, x), copy_sign(c.asin_re, y)};
+    const AsinCore c = asin_core<false>(fabs_ld(y), fabs_ld(x));
+    return {copy_sign(c.im, x), copy_sign(c.re, y)};
 }
 
 // atanh(x+iy), odd and symmetric under conjugation; for x, y >= 0
@@ -79,9 +86,11 @@ CLD catanh_ld(LD x, LD y) {
     if (is_inf(x) || is_inf(y)) return {copy_sign(0.0L, x), copy_sign(kPi2L, y)};
     const LD ax = fabs_ld(x), ay = fabs_ld(y);
     if (ax == 1 && ay == 0) return {x / 0.0L, y};  // the pole; raises divide-by-zero
+    // All call arguments first: fewer extended values kept across the calls.
     const LD omx = 1 - ax;
-    const LD re = 0.25L * orvu_kex_kernel_log1pl_scalar(4 * ax / (omx * omx + ay * ay));
-    const LD im = 0.5L * orvu_kex_kernel_atan2l_scalar(2 * ay, omx * (1 + ax) - ay * ay);
+    const LD u = 4 * ax / (omx * omx + ay * ay), ty = 2 * ay, tx = omx * (1 + ax) - ay * ay;
+    const LD re = 0.25L * orvu_kex_kernel_log1pl_scalar(u);
+    const LD im = 0.5L * orvu_kex_kernel_atan2l_scalar(ty, tx);
     return {copy_sign(re, x), copy_sign(im, y)};
 }
 
@@ -106,8 +115,8 @@ OrvuComplex16 orvu_kex_kernel_cacos_scalar(OrvuComplex16 z) {
     if (is_nan(y)) return x == 0 ? narrow(kPi2L, y) : narrow(y, is_inf(x) ? -copy_sign(kInfL, y) : y);
     if (is_inf(y)) return narrow(is_inf(x) ? (x > 0 ? kPi4L : k3Pi4L) : kPi2L, -y);
     if (is_inf(x)) return narrow(x > 0 ? 0.0L : kPiL, -copy_sign(kInfL, y));
-    const AsinCore c = asin_core(fabs_ld(x), fabs_ld(y));
-    return narrow(__builtin_signbit(x) ? kPiL - c.acos_re : c.acos_re, -copy_sign(c.im, y));
+    const AsinCore c = asin_core<true>(fabs_ld(x), fabs_ld(y));
+    return narrow(__builtin_signbit(x) ? kPiL - c.re : c.re, -copy_sign(c.im, y));
 }
 
 // acosh z = +-i acos z: Re = |Im acos z| >= 0, Im = sign(y) Re acos z.
@@ -117,8 +126,8 @@ OrvuComplex16 orvu_kex_kernel_cacosh_scalar(OrvuComplex16 z) {
     if (is_nan(y)) return narrow(is_inf(x) ? kInfL : y, x == 0 ? kPi2L : y);
     if (is_inf(y)) return narrow(kInfL, copy_sign(is_inf(x) ? (x > 0 ? kPi4L : k3Pi4L) : kPi2L, y));
     if (is_inf(x)) return narrow(kInfL, copy_sign(x > 0 ? 0.0L : kPiL, y));
-    const AsinCore c = asin_core(fabs_ld(x), fabs_ld(y));
-    return narrow(c.im, copy_sign(__builtin_signbit(x) ? kPiL - c.acos_re : c.acos_re, y));
+    const AsinCore c = asin_core<true>(fabs_ld(x), fabs_ld(y));
+    return narrow(c.im, copy_sign(__builtin_signbit(x) ? kPiL - c.re : c.re, y));
 }
 
 }  // extern "C"
