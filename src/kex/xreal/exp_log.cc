@@ -71,16 +71,20 @@ ORVU_API long double orvu_kex_kernel_expl_scalar(long double x) {
 }
 
 ORVU_API long double orvu_kex_kernel_logl_scalar(long double x) {
-    if (is_nan(x)) return x + x;
-    if (x <= 0) return x == 0 ? -1 / (x * x) : (x - x) / (x - x);
-    if (is_inf(x)) return x;
+    if (!(x > 0 && x < __builtin_inff())) {  // one test on the common path
+        if (is_nan(x)) return x + x;
+        if (x <= 0) return x == 0 ? -1 / (x * x) : (x - x) / (x - x);
+        return x;  // +inf
+    }
     return log_core(x, 0);
 }
 
 ORVU_API long double orvu_kex_kernel_log1pl_scalar(long double x) {
-    if (is_nan(x)) return x + x;
-    if (x <= -1) return x == -1 ? -1 / (x - x) : (x - x) / (x - x);
-    if (is_inf(x)) return x;
+    if (!(x > -1 && x < __builtin_inff())) {  // one test on the common path
+        if (is_nan(x)) return x + x;
+        if (x <= -1) return x == -1 ? -1 / (x - x) : (x - x) / (x - x);
+        return x;  // +inf
+    }
     // log(1 + x) = x - x^2/2 + ...: x alone is within 2^-66 relative.
     if (__builtin_fabsl(x) < 0x1p-65L) return x;
     // 1 + x = u + c exactly, |c| <= 2^-64 u.

@@ -52,8 +52,9 @@ template <int kWhich> [[gnu::always_inline]] inline void sinhcosh_pos(ld a, ld* 
     }
 }
 
-// log(1 + v + v_lo), v >= 0, |v_lo| <= 2^-63 |v|.
-ld log1p_dd(ld v, ld v_lo) {
+// log(1 + v + v_lo), v >= 0, |v_lo| <= 2^-63 |v|. Inline: arguments and
+// result of a call would go through 80-bit memory.
+[[gnu::always_inline]] inline ld log1p_dd(ld v, ld v_lo) {
     const DD u = two_sum(1, v);
     return log_sum(u.hi, u.lo + v_lo);
 }
@@ -126,6 +127,7 @@ ORVU_API long double orvu_kex_kernel_tanhl_scalar(long double x) {
 ORVU_API long double orvu_kex_kernel_asinhl_scalar(long double x) {
     if (is_nan(x) || is_inf(x)) return x + x;
     const ld a = __builtin_fabsl(x);
+    const bool neg = bits_of(x).se >> 15;  // as an integer: x needs no register
     ld r;
     if (a < 0x1p-33L) {
         return x;  // asinh x = x (1 - x^2/6)
@@ -136,11 +138,25 @@ ORVU_API long double orvu_kex_kernel_asinhl_scalar(long double x) {
         const DD v = two_sum(a, z / (1 + hw_sqrt(1 + z)));
         r = log1p_dd(v.hi, v.lo);
     } else if (a < 0x1p33L) {
-        r = log_core(2 * a + 1 / (a + hw_sqrt(a * a + 1)), 0);
+        // log(a + s), s = sqrt(a^2 + 1) as s + s_lo: a^2 + 1 = w + w_lo
+        // exactly (a^2 >= 4 > 1, so the fast two-sum), the root's remainder
+        // exact by the two-product, and s_lo = rem/(2s) with a reciprocal in
+        // double (it needs only a few bits: s_lo is below an ulp of s); a + s
+        // is summed exactly. No x87 division on the way.
+        // Low parts pinned as they are formed (few values live).
+        const DD p = two_prod(a, a);
+        const DD w = fast_two_sum(p.hi, 1);
+        const ld w_lo = pin(w.lo + p.lo);
+        const ld sq = hw_sqrt(w.hi);
+        const double half_rs = 0.5 / static_cast<double>(sq);
+        const DD ss = two_prod(sq, sq);
+        const ld rem = pin(((w.hi - ss.hi) - ss.lo) + w_lo);
+        const DD x2 = fast_two_sum(sq, a);
+        r = log_sum(x2.hi, pin(x2.lo + rem * half_rs));
     } else {
         r = log2x(a);  // sqrt(a^2 + 1) = a (1 + 2^-68)
     }
-    return x < 0 ? -r : r;
+    return neg ? -r : r;
 }
 
 ORVU_API long double orvu_kex_kernel_acoshl_scalar(long double x) {
@@ -169,6 +185,7 @@ ORVU_API long double orvu_kex_kernel_atanhl_scalar(long double x) {
     const ld a = __builtin_fabsl(x);
     if (a >= 1) return a == 1 ? x / (x - x) : (x - x) / (x - x);
     if (a < 0x1p-33L) return x;  // atanh x = x (1 + x^2/3)
+    const bool neg = bits_of(x).se >> 15;
     ld r;
     if (a < 0.5L) {
         // 1/2 log1p(2a + 2a^2/(1 - a)): the exact 2a carries the result.
@@ -179,7 +196,7 @@ ORVU_API long double orvu_kex_kernel_atanhl_scalar(long double x) {
         // weighs below half an ulp of a logarithm above 1.
         r = 0.5L * log1p_dd(2 * a / (1 - a), 0);
     }
-    return x < 0 ? -r : r;
+    return neg ? -r : r;
 }
 
 }  // extern "C"

@@ -101,13 +101,15 @@ ORVU_API long double orvu_kex_kernel_atan2l_scalar(long double y, long double x)
     // gives the quotient and, from its remainder (exact by the two-product),
     // the quotient's low part to about 2^-125.
     if (ay > 0x1p-1000 && ay < 0x1p1000 && ax > 0x1p-1000 && ax < 0x1p1000) {
+        // The signs as integers, so that x and y need no registers.
+        const bool xneg = bits_of(x).se >> 15, yneg = bits_of(y).se >> 15;
         const bool inv = ay > ax;
         const ld num = inv ? ax : ay, den = inv ? ay : ax;
         const ld rcp = 1 / den, q = num * rcp;
         const DD p = two_prod(q, den);
-        const DD r = atan_core(q, ((num - p.hi) - p.lo) * rcp, inv);
-        const ld v = x < 0 ? sum_with_pi(r) : r.hi + r.lo;
-        return y < 0 ? -v : v;
+        const DD r = atan_core(q, pin(((num - p.hi) - p.lo) * rcp), inv);
+        const ld v = xneg ? sum_with_pi(r) : r.hi + r.lo;
+        return yneg ? -v : v;
     }
     if (is_nan(x) || is_nan(y)) return x + y;
     const bool xneg = __builtin_signbit(x);

@@ -216,7 +216,9 @@ ORVU_API void orvu_kex_kernel_sincosl_scalar(long double x, long double* s, long
     }
     const DD r = with_reduced(x, [](const Pi64& p) {
         const SinCosR q = sincos_r(p.r);
-        return DD{sin_at(p.k, p.r, q).hi, sin_at(p.k + 32, p.r, q).hi};
+        // The sine finished before the cosine starts: fewer values live.
+        const ld sv = pin(sin_at(p.k, p.r, q).hi);
+        return DD{sv, sin_at(p.k + 32, p.r, q).hi};
     });
     *s = r.hi, *c = r.lo;
 }
@@ -241,10 +243,14 @@ ORVU_API long double orvu_kex_kernel_tanl_scalar(long double x) {
     if (__builtin_fabsl(x) < 0x1p-33L) return x;  // tan x = x (1 + x^2/3)
     return with_reduced(x, [](const Pi64& p) {
         const SinCosR q = sincos_r(p.r);
-        const DD n = sin_at(p.k, p.r, q), d = sin_at(p.k + 32, p.r, q);
+        // Each low part pinned where it is formed (few values live).
+        const DD n = sin_at(p.k, p.r, q);
+        const ld n_lo = pin(n.lo);
+        const DD d = sin_at(p.k + 32, p.r, q);
+        const ld d_lo = pin(d.lo);
         const ld inv = 1 / d.hi, t = n.hi * inv;
         const DD e = two_prod(t, d.hi);
-        return t + (((n.hi - e.hi) - e.lo) + (n.lo - t * d.lo)) * inv;
+        return t + (((n.hi - e.hi) - e.lo) + (n_lo - t * d_lo)) * inv;
     });
 }
 

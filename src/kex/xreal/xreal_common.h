@@ -106,6 +106,14 @@ inline int32_t to_int(ld x) {
     __asm__("fistpl %0" : "=m"(r) : "t"(x) : "st");
     return r;
 }
+// Makes v a value computed at this point: the compiler otherwise sinks each
+// single-use low part to its one use at the end of a kernel, where the many
+// values then live at once no longer fit the eight x87 registers and are
+// spilled as 80-bit stores and reloads.
+[[gnu::always_inline]] inline ld pin(ld v) {
+    __asm__("" : "+t"(v));
+    return v;
+}
 // 2^e for e in [-1022, 1023] through a double: no 80-bit memory load.
 inline ld pow2d(int32_t e) {
     const uint64_t b = static_cast<uint64_t>(e + 1023) << 52;
@@ -184,20 +192,28 @@ template <bool kSum> [[gnu::always_inline]] inline ld log_impl(ld x, ld d) {
         j = 256 + static_cast<int32_t>(b >> 44 & 0xFF);
     }
     const double* t = kXrLog[j - 192];
+    // The terms are formed (and pinned) in an order that keeps few values
+    // live, so that none of them is spilled.
     const ld c = t[0], inv_e = pow2d(-e);
+    // With kSum, d c 2^-e is d relative to x up to a factor (1 - r).
+    if (kSum) d *= c * inv_e;
     const DD m = split(x * inv_e);
-
     // r_hi and r_lo cancel for m just below 1 (c = 1 there): take their
     // sum exactly before anything else is added.
     const DD rr = two_sum(m.hi * c - 1, m.lo * c);
-    const ld r = rr.hi, r2 = r * r;
-    if (kSum) d *= (c * inv_e) * (1 - r);  // 1/x to r^2 relative: below 2^-8 of an ulp of log(1 + r)
+    const ld r = rr.hi;
+    // 1/x to r^2 relative: below 2^-8 of an ulp of log(1 + r).
+    const ld lo = pin(kSum ? rr.lo + (d - d * r) : rr.lo);
+    // Constant part e ln2 - log c: e ln2_hi is exact (11 + 48 bits).
+    const ld ef = static_cast<ld>(e);
+    const DD a = two_sum(ef * kLn2Hi, static_cast<ld>(t[1]) + t[2]);
+    const ld a_lo = pin(a.lo + (ef * kLn2Lo + t[3]));
+    const DD s = two_sum(a.hi, r);
+    const ld s_lo = pin((a_lo + s.lo) + lo);
+    const ld r2 = r * r;
     const ld q = r2 * ((-0.5 + r * kThird0) +
                        r2 * ((-0.25 + r * 0.2) + r2 * ((-1.0 / 6 + r * (1.0 / 7)) + r2 * -0.125)));
-    const ld ef = static_cast<ld>(e);
-    const DD a = two_sum(ef * kLn2Hi, static_cast<ld>(t[1]) + t[2]);  // e ln2_hi is exact (11 + 48 bits)
-    const DD s = two_sum(a.hi, r);
-    return s.hi + (((rr.lo + d) + (q + r2 * r * kThird1)) + (a.lo + s.lo + (ef * kLn2Lo + t[3])));
+    return s.hi + ((q + r2 * r * kThird1) + s_lo);
 }
 
 [[gnu::always_inline]] inline ld log_core(ld x, ld d) { return log_impl<false>(x, d); }
