@@ -6,7 +6,13 @@
 namespace {
 
 using annexg::Cd;
+using annexg::Cf;
 using annexg::Kind;
+
+// The C library's base-10 logarithms (a GNU extension; not every compiler has
+// them as builtins).
+extern "C" double _Complex clog10(double _Complex);
+extern "C" float _Complex clog10f(float _Complex);
 
 // cexp(-inf + i y) for infinite or NaN y is ±0 ± i0 with both signs open.
 bool exp_free(Cd a) { return a.real() == -INFINITY && !std::isfinite(a.imag()); }
@@ -23,7 +29,8 @@ const annexg::Row kRows[] = {
     {"Atanh", Kind::unary, ANNEXG_LIBM(atanh)},
     {"Cos", Kind::unary, ANNEXG_LIBM(cos)},
     {"Cosh", Kind::unary, ANNEXG_LIBM(cosh)},
-    {"Log10", Kind::unary, ANNEXG_LIBM(log10)},
+    {"Log10", Kind::unary, [](Cf a, Cf) { return Cf(clog10f(a.__rep())); },
+     [](Cd a, Cd) { return Cd(clog10(a.__rep())); }},
     {"Sin", Kind::unary, ANNEXG_LIBM(sin)},
     {"Sinh", Kind::unary, ANNEXG_LIBM(sinh)},
     {"Tan", Kind::unary, ANNEXG_LIBM(tan)},
