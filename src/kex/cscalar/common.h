@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "kex/xreal/xreal_common.h"
 #include "orvu_kex.h"
 
 namespace kex::cscalar {
@@ -39,11 +40,8 @@ inline bool is_inf(LD x) { return __builtin_isinf(x); }
 inline bool is_finite(LD x) { return __builtin_isfinite(x); }
 inline LD copy_sign(LD mag, LD sgn) { return __builtin_copysignl(mag, sgn); }
 inline LD fabs_ld(LD x) { return __builtin_fabsl(x); }
-// fsqrt rounds correctly; inline, so no call and no C-library errno path.
-inline LD sqrt_ld(LD x) {
-    __asm__("fsqrt" : "+t"(x));
-    return x;
-}
+// fsqrt, inline: no call and no C-library errno path.
+using orvu_xreal::hw_sqrt;
 
 constexpr LD kInfL = __builtin_huge_vall();
 // pi and its fractions rounded to extended precision; narrowed to double they

@@ -30,13 +30,6 @@ CLD cexp_ld(LD x, LD y) {
     return {e * c, e * s};
 }
 
-// Knuth's two-sum: s + t == a + b exactly.
-inline void two_sum(LD a, LD b, LD& s, LD& t) {
-    s = a + b;
-    const LD bb = s - a;
-    t = (a - (s - bb)) + (b - bb);
-}
-
 // x^2 + y^2 - 1 for doubles with x^2 + y^2 near 1. Each double is split into
 // a 32-bit head and a 21-bit tail (masking the low significand bits), so every
 // partial square and cross product is exact in 64 bits; the seven terms are
@@ -49,9 +42,8 @@ LD norm_minus_one(double x, double y) {
     const LD terms[] = {xh * xh, yh * yh, 2 * xh * xl, 2 * yh * yl, xl * xl, yl * yl};
     LD s = -1.0L, err = 0.0L;
     for (LD t : terms) {
-        LD e;
-        two_sum(s, t, s, e);
-        err += e;
+        const orvu_xreal::DD d = orvu_xreal::two_sum(s, t);
+        s = d.hi, err += d.lo;
     }
     return s + err;
 }
@@ -118,8 +110,8 @@ OrvuComplex16 orvu_kex_kernel_csqrt_scalar(OrvuComplex16 z) {
     if (is_nan(y)) return narrow(y, y);
     if (x == 0 && y == 0) return narrow(0.0L, y);
     const LD ax = fabs_ld(x), ay = fabs_ld(y);
-    const LD m = sqrt_ld(ax * ax + ay * ay);
-    const LD t = sqrt_ld(0.5L * (ax + m));
+    const LD m = hw_sqrt(ax * ax + ay * ay);
+    const LD t = hw_sqrt(0.5L * (ax + m));
     if (x >= 0) return narrow(t, y / (2 * t));
     return narrow(ay / (2 * t), copy_sign(t, y));
 }

@@ -73,7 +73,6 @@ CLD ctanh_ld(LD x, LD y) {
     return {sh * ch * inv, s * c * inv};
 }
 
-
 }  // namespace
 }  // namespace kex::cscalar
 

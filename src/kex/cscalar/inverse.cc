@@ -28,7 +28,7 @@ AsinCore asin_core(LD x, LD y) {
         return {kAcos ? 0.0L : kPi2L, orvu_kex_kernel_acoshl_scalar(x)};
     }
     const LD xp1 = x + 1, xm1 = x - 1, y2 = y * y;
-    const LD r = sqrt_ld(xp1 * xp1 + y2), s = sqrt_ld(xm1 * xm1 + y2);
+    const LD r = hw_sqrt(xp1 * xp1 + y2), s = hw_sqrt(xm1 * xm1 + y2);
     const LD a = 0.5L * (r + s), b = x / a;
     // Both arguments are formed before either call, so that only one value
     // lives across a call (the x87 registers do not survive one).
@@ -39,10 +39,10 @@ AsinCore asin_core(LD x, LD y) {
         // beyond, A^2 - x^2 = y^2 (A + x)/2 (1/(R + x + 1) + 1/(S + x - 1)).
         LD d;
         if (x <= 1) {
-            d = sqrt_ld(0.5L * (a + x) * (y2 / (r + xp1) + (s + (1 - x))));
+            d = hw_sqrt(0.5L * (a + x) * (y2 / (r + xp1) + (s + (1 - x))));
         } else {
             const LD apx = a + x;
-            d = y * sqrt_ld(0.5L * (apx / (r + xp1) + apx / (s + xm1)));
+            d = y * hw_sqrt(0.5L * (apx / (r + xp1) + apx / (s + xm1)));
         }
         re_arg = kAcos ? d / x : x / d;
     }
@@ -50,9 +50,9 @@ AsinCore asin_core(LD x, LD y) {
     LD im_arg;
     if (near_one) {
         const LD am1 = x < 1 ? 0.5L * (y2 / (r + xp1) + y2 / (s + (1 - x))) : 0.5L * (y2 / (r + xp1) + (s + xm1));
-        im_arg = am1 + sqrt_ld(am1 * (a + 1));
+        im_arg = am1 + hw_sqrt(am1 * (a + 1));
     } else {
-        im_arg = a + sqrt_ld(a * a - 1);
+        im_arg = a + hw_sqrt(a * a - 1);
     }
     AsinCore out;
     if (by_atan) out.re = orvu_kex_kernel_atanl_scalar(re_arg);
@@ -93,7 +93,6 @@ CLD catanh_ld(LD x, LD y) {
     const LD im = 0.5L * orvu_kex_kernel_atan2l_scalar(ty, tx);
     return {copy_sign(re, x), copy_sign(im, y)};
 }
-
 
 }  // namespace
 }  // namespace kex::cscalar

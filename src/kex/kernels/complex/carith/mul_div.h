@@ -127,28 +127,6 @@ template <class V> [[gnu::always_inline]] inline typename V::mask any_not_finite
     return unordered(z, z);
 }
 
-// h - (0 - r): h + r, except that a zero r leaves h alone (0 - r is then +0),
-// so an exact zero keeps the sign the plain formula gives it.
-template <class V> [[gnu::always_inline]] inline V add_keep_zero(V h, V r) { return h - (V::splat(0.0) - r); }
-
-// x y = p + e exactly for p = fl(x y) and the 26-bit splits of x and y
-// (Dekker), when no step overflows and x y is 0 or above 2^-969.
-template <class V> [[gnu::always_inline]] inline V prod_err(V xh, V xl, V yh, V yl, V p) {
-    return ((xh * yh - p) + xh * yl + xl * yh) + xl * yl;
-}
-// x1 y1 + x2 y2 as nh + nl, given the splits (h, l) of each factor: the head
-// products summed error-free (two_sum), their exact errors added to the tail.
-// |nh + nl - (x1 y1 + x2 y2)| <= 2^-105 (|x1 y1| + |x2 y2|), and nh is the
-// plain formula's value, exact zeros with their signs included.
-template <class V>
-[[gnu::always_inline]] inline void dot_split(V x1, V x1h, V x1l, V y1, V y1h, V y1l, V x2, V x2h, V x2l, V y2, V y2h,
-                                             V y2l, V& nh, V& nl) {
-    const V p1 = x1 * y1, p2 = x2 * y2;
-    V t;
-    two_sum(p1, p2, nh, t);
-    nl = t + (prod_err(x1h, x1l, y1h, y1l, p1) + prod_err(x2h, x2l, y2h, y2l, p2));
-}
-
 // Complex double HA product. Each input is split once and the two products
 // of a component are summed by dot_split: the component is rounded once from
 // a value within 2^-105 (|ac| + |bd|) of it, so it is within half an ulp
