@@ -27,9 +27,15 @@ set(ORVU_ISA_FLAGS_A2 "-msse2")
 set(ORVU_ISA_FLAGS_A3 "-msse3")
 set(ORVU_ISA_FLAGS_A4 "-mssse3")
 set(ORVU_ISA_FLAGS_A5 "-msse4.1")
+set(ORVU_ISA_FLAGS_W2 "-mavx2")
+# AVX-512 brings FMA instructions with it; GCC 12's straight-line vectorizer
+# then forms fused multiply-add/subtract from separate products and sums even
+# under -ffp-contract=off, so it is kept off in these units.
+set(ORVU_ISA_FLAGS_W3 -mavx512f -mavx512dq -mavx512bw -mavx512vl -fno-tree-slp-vectorize)
 
 # orvu_level_sources(<target> <level> <files...>): adds the files to the target,
-# compiled with the flags of <level> (A0, A2, A3, A4 or A5) and ORVU_LEVEL_<level>
+# compiled with the flags of <level> (A0, A2..A5, or the
+# wide levels W2, W3) and ORVU_LEVEL_<level>
 # defined.
 function(orvu_level_sources target level)
   target_sources(${target} PRIVATE ${ARGN})

@@ -9,7 +9,7 @@
 #   tools/build.sh bench          build and run the benchmarks
 #   tools/build.sh accuracy [rows] measure the active vector-math rows (or only the rows and
 #                                 families named, "trig,sExp"), write docs/accuracy.md
-#   tools/build.sh perf-report    vector math against SLEEF and the C library, write docs/performance.md
+#   tools/build.sh perf-report    vector math per vector level against SLEEF, libmvec and the C library, write docs/performance.md
 #
 # Build trees go to build/<job> below the source tree (BUILD_ROOT overrides).
 set -eu
@@ -115,9 +115,23 @@ accuracy)
 perf-report)
     need $base_pkgs $bench_pkgs python3-matplotlib
     configure_build "$root/bench" -DORVU_BUILD_TESTS=OFF -DORVU_BUILD_BENCH=ON
-    "$root/bench/bench/kex/kex_bench" --benchmark_filter=Peers --benchmark_format=json \
-        --benchmark_enable_random_interleaving=true > "$root/bench/peers.json"
-    /usr/bin/python3 "$src/bench/kex/perf_report.py" "$root/bench/peers.json"
+    # One run per vector level the machine has, capped through ORVU_KEXLEVEL. The
+    # wide runs time our kernels and the SLEEF and libmvec routines of their width
+    # (bench_peers.cc registers those) at n = 100000, for the rows that have wide
+    # kernels; scalar and plain loops run at SSE only.
+    rm -f "$root/bench"/peers*.json
+    for level in sse avx2 avx512; do
+        case $level in
+            sse) filter=Peers/ ;;
+            *) filter=$(/usr/bin/python3 "$src/bench/kex/perf_report.py" --wide-filter)
+               flags=avx2; [ $level = avx2 ] || flags="avx512f avx512dq avx512bw avx512vl"
+               for f in $flags; do grep -qw $f /proc/cpuinfo || continue 2; done ;;
+        esac
+        ORVU_KEXLEVEL=$level "$root/bench/bench/kex/kex_bench" --benchmark_filter="$filter" \
+            --benchmark_format=json --benchmark_context=level=$level \
+            --benchmark_enable_random_interleaving=true > "$root/bench/peers_$level.json"
+    done
+    /usr/bin/python3 "$src/bench/kex/perf_report.py" "$root/bench"/peers_*.json
     for b in twister counter quasi; do
         "$root/bench/bench/ptz_rng/ptz_rng_${b}_bench" --benchmark_format=json --benchmark_repetitions=5 \
             --benchmark_enable_random_interleaving=true > "$root/bench/rng_$b.json"

@@ -115,7 +115,7 @@ struct Row {
 
 template <class T> void add(const std::string& name, Shape shape, void* fn) {
     benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& st) { bench<T>(st, shape, fn); })
-        ->Arg(1000)->Arg(100000)->MinTime(0.1)->Repetitions(5);
+        ->Arg(1000)->Arg(100000)->MinTime(0.05)->Repetitions(3);
 }
 
 const bool registered = [] {

@@ -1,13 +1,18 @@
-// Each flavour of a vector-math function against its two outside peers on the
-// same arrays: SLEEF's vector routine for the instruction-set level of the
-// slot's kernel, and the C library's scalar routine called per element.
+// Each flavour of a vector-math function against its outside peers on the
+// same arrays, at the vector level the library runs in this process (the
+// widest the machine has, capped by ORVU_KEXLEVEL, read as the library reads
+// it). At the SSE level the peers are SLEEF's vector routine for the
+// instruction-set level of the slot's kernel and the C library's scalar
+// routine called per element; at the AVX2 and AVX-512 levels they are SLEEF's
+// and glibc's libmvec routines of that vector width.
 //
 // Everything is found by name at start-up, so a row of the function table that
 // is off (no entry points) simply registers nothing. Benchmark names are
 //   Peers/<family>/<t><Fn>/<contender>/<n>
-// with contender ours.LA / ours.HA / ours.EP, sleef.<entry name> or
-// libm.<name>; our runs carry the name of the SLEEF routine they are compared
-// with as their label. Three argument shapes are measured: unary (n, a, r),
+// with contender ours.<level>.<LA|HA|EP> (level sse, avx2 or avx512),
+// sleef.<entry name>, libmvec.<entry name> or libm.<name>; our runs carry the
+// name of the SLEEF routine of their width as their label. Three argument
+// shapes are measured: unary (n, a, r),
 // binary (n, a, b, r) and powx (n, a, scalar b, r), whose peers get the
 // scalar as a constant second argument. Every run reports the counters cyc_per_elem and
 // elem_per_s (see run()); perf_report.py turns the JSON output into
@@ -18,9 +23,11 @@
 #include <x86intrin.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -30,7 +37,15 @@
 #include <boost/math/special_functions/erf.hpp>
 
 #include "call_timer.h"
+#include "cpu_features.h"
 #include "orvu_kex.h"
+
+#if defined(__x86_64__)
+// ref_W2_peers.cc, ref_W3_peers.cc: array loops over a vector routine of 256
+// or 512 bits; shape 0 unary, 1 binary, 2 powx.
+template <class T, int shape> void peer_loop_w2(void* fn, int32_t n, const T* a, const T* b, T s, T* r);
+template <class T, int shape> void peer_loop_w3(void* fn, int32_t n, const T* a, const T* b, T s, T* r);
+#endif
 
 namespace {
 
@@ -50,8 +65,9 @@ using Mix = Piece[3];
 
 // One line per function: name as in the function table, the C library's name
 // of the double routine (float adds 'f'; a name from kLocalScalars instead
-// means a routine of this file), SLEEF's stem (the entry name is
-// Sleef_<stem><f4|d2>_<ulp class><sse2|sse4>; null: none), the argument mix,
+// means a routine of this file; libmvec's entries carry the same name), SLEEF's
+// stem (the entry name is Sleef_<stem><f4|d2|f8|d4|f16|d8>_<ulp class><isa>;
+// null: none), the argument mix,
 // for binary rows the mix of the second argument and for powx rows the
 // exponent passed to every contender.
 struct PeerRow {
@@ -164,7 +180,7 @@ template <class T> std::vector<T> make_args(const Mix& mix, int32_t n, uint64_t 
 
 // ---- contenders -------------------------------------------------------------
 
-enum class Shape { Unary, Binary, Powx };
+enum class Shape { Unary, Binary, Powx };  // the shape numbers of peer_loop_w2/w3
 
 // The inputs of one call: a, and b (binary) or the scalar s (powx).
 template <class T> struct Inputs {
@@ -196,7 +212,7 @@ template <class T, Shape S> void sleef_loop(void* fn, int32_t n, const Inputs<T>
     using L = Lanes<T>;
     using V = typename L::V;
     const V s = L::splat(in.s);
-    auto call = [fn, s](const T* a, const T* b) {
+    auto call = [=](const T* a, const T* b) {
         if constexpr (S == Shape::Unary) return reinterpret_cast<V (*)(V)>(fn)(L::load(a));
         else if constexpr (S == Shape::Binary) return reinterpret_cast<V (*)(V, V)>(fn)(L::load(a), L::load(b));
         else return reinterpret_cast<V (*)(V, V)>(fn)(L::load(a), s);
@@ -225,6 +241,13 @@ template <class T, Shape S> void libm_loop(void* fn, int32_t n, const Inputs<T>&
         for (int32_t i = 0; i < n; ++i) r[i] = f(in.a[i], S == Shape::Binary ? in.b[i] : in.s);
     }
 }
+
+#if defined(__x86_64__)
+template <class T, Shape S, int W> void wide_loop(void* fn, int32_t n, const Inputs<T>& in, T* r) {
+    if constexpr (W == 2) peer_loop_w2<T, static_cast<int>(S)>(fn, n, in.a, in.b, in.s, r);
+    else peer_loop_w3<T, static_cast<int>(S)>(fn, n, in.a, in.b, in.s, r);
+}
+#endif
 
 template <class T, Shape S> void ours_loop(void* fn, int32_t n, const Inputs<T>& in, T* r) {
     if constexpr (S == Shape::Unary) reinterpret_cast<void (*)(int32_t, const T*, T*)>(fn)(n, in.a, r);
@@ -272,6 +295,49 @@ template <class T> void run(benchmark::State& st, Loop<T> loop, void* fn, const 
     time_calls(st, n, [&] { loop(fn, n, in, r.data()); });
 }
 
+// ---- levels -------------------------------------------------------------------
+
+// What a vector level names its peers by: SLEEF's vector suffixes and
+// instruction set (the SSE level picks sse2 or sse4 by the slot's kernel),
+// libmvec's vector-ABI prefixes (_ZGV<isa>N<lanes>, then v or vv).
+struct Level {
+    const char* name;
+    const char* sleef_f;
+    const char* sleef_d;
+    const char* sleef_isa;
+    const char* mvec_f;
+    const char* mvec_d;
+};
+constexpr Level kLevels[] = {
+    {"sse", "f4_", "d2_", nullptr, nullptr, nullptr},
+    {"avx2", "f8_", "d4_", "avx2", "_ZGVdN8", "_ZGVdN4"},
+    {"avx512", "f16_", "d8_", "avx512f", "_ZGVeN16", "_ZGVeN8"},
+};
+
+// The level the entry points run: the processor's widest, capped by
+// ORVU_KEXLEVEL (sse, avx2, avx512, any case) as the library does at load.
+int run_level() {
+    int level = 0;
+    switch (orvu::cpu::vector_support()) {
+        case orvu::cpu::Vectors::avx512: level = 2; break;
+        case orvu::cpu::Vectors::avx2: level = 1; break;
+        default: break;
+    }
+    std::string cap = std::getenv("ORVU_KEXLEVEL") ? std::getenv("ORVU_KEXLEVEL") : "";
+    for (char& c : cap) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (cap == "sse") level = 0;
+    if (cap == "avx2") level = std::min(level, 1);
+    return level;
+}
+
+template <class T, Shape S> Loop<T> vector_loop(int level) {
+#if defined(__x86_64__)
+    if (level == 1) return wide_loop<T, S, 2>;
+    if (level == 2) return wide_loop<T, S, 3>;
+#endif
+    return level == 0 ? sleef_loop<T, S> : nullptr;
+}
+
 // ---- registration -------------------------------------------------------------
 
 void* sleef_library() {
@@ -283,18 +349,19 @@ void* sleef_library() {
 #endif
 }
 
-// SLEEF's routine for a kernel: the SSE2 build for level A2 (and below), the
-// SSE4.1 build for A3 to A5; the 1-ulp class for an HA kernel, the 3.5-ulp
-// class for LA and EP where SLEEF has one (else the closest: erfc has only
-// the 1.5-ulp class); routines that are exact have none.
-std::string find_sleef(const char* stem, char type, const Slot& slot, void** fn) {
+// SLEEF's routine for a kernel: at the SSE level the SSE2 build for level A2
+// (and below), the SSE4.1 build for A3 to A5, at the wide levels the build of
+// that width; the 1-ulp class for an HA kernel, the 3.5-ulp class for LA and
+// EP where SLEEF has one (else the closest: erfc has only the 1.5-ulp class);
+// routines that are exact have none.
+std::string find_sleef(const char* stem, char type, const Slot& slot, const Level& lv, void** fn) {
     void* lib = sleef_library();
     if (!lib || !stem) return {};
     const bool ha = std::strcmp(slot.tag, "HA") == 0;
-    const std::string level = slot.isa[1] <= '2' ? "sse2" : "sse4";
+    const std::string isa = lv.sleef_isa ? lv.sleef_isa : slot.isa[1] <= '2' ? "sse2" : "sse4";
     for (const char* ulp : {"u35", "u10", "u15", "u05", ""}) {
         if (ha && std::strcmp(ulp, "u35") == 0) continue;
-        std::string name = std::string("Sleef_") + stem + (type == 's' ? "f4_" : "d2_") + ulp + level;
+        std::string name = std::string("Sleef_") + stem + (type == 's' ? lv.sleef_f : lv.sleef_d) + ulp + isa;
         if ((*fn = dlsym(lib, name.c_str()))) return name;
     }
     return {};
@@ -312,11 +379,19 @@ void add(const std::string& name, Loop<T> loop, void* fn, const PeerRow& p, cons
         if (!label.empty()) st.SetLabel(label);
     });
     for (int32_t n : kSizes) b->Arg(n);
-    b->MinTime(0.1)->Repetitions(5);
+    b->MinTime(0.05)->Repetitions(3);
 }
 
-template <class T, Shape S> void register_row(const PeerRow& p, const TableRow& t) {
+// glibc's libmvec, opened by its soname; null where it is missing.
+void* libmvec_library() {
+    static void* h = dlopen("libmvec.so.1", RTLD_NOW | RTLD_LOCAL);
+    return h;
+}
+
+template <class T, Shape S> void register_row(const PeerRow& p, const TableRow& t, int level) {
     const char type = t.type[0];
+    const Level& lv = kLevels[level];
+    const Loop<T> vloop = vector_loop<T, S>(level);
     const std::string base = std::string("Peers/") + t.family + "/" + t.type + t.name + p.range + "/";
     struct Flavour {
         const char* name;
@@ -333,14 +408,21 @@ template <class T, Shape S> void register_row(const PeerRow& p, const TableRow& 
         if (!ours) continue;
         any = true;
         void* sleef = nullptr;
-        const std::string sleef_name = find_sleef(p.sleef, type, f.slot, &sleef);
-        add<T>(base + "ours." + f.name, ours_loop<T, S>, ours, p, sleef_name);
+        const std::string sleef_name = vloop ? find_sleef(p.sleef, type, f.slot, lv, &sleef) : "";
+        add<T>(base + "ours." + lv.name + "." + f.name, ours_loop<T, S>, ours, p, sleef_name);
         bool seen = sleef_name.empty();
         for (const auto& s : sleef_done) seen = seen || s == sleef_name;
         if (!seen) {
             sleef_done.push_back(sleef_name);
-            add<T>(base + "sleef." + sleef_name, sleef_loop<T, S>, sleef, p);
+            add<T>(base + "sleef." + sleef_name, vloop, sleef, p);
         }
+    }
+    if (level > 0) {  // the wide levels: libmvec of the same width instead of the scalar loop
+        const std::string mvec = std::string(type == 's' ? lv.mvec_f : lv.mvec_d) + (S == Shape::Unary ? "v_" : "vv_") +
+                                 p.libm + (type == 's' ? "f" : "");
+        void* fn = any && vloop && libmvec_library() ? dlsym(libmvec_library(), mvec.c_str()) : nullptr;
+        if (fn) add<T>(base + "libmvec." + mvec, vloop, fn, p);
+        return;
     }
     const std::string libm_name = std::string(p.libm) + (type == 's' ? "f" : "");
     void* libm = any ? dlsym(RTLD_DEFAULT, libm_name.c_str()) : nullptr;
@@ -349,18 +431,19 @@ template <class T, Shape S> void register_row(const PeerRow& p, const TableRow& 
     if (libm) add<T>(base + "libm." + libm_name, libm_loop<T, S>, libm, p);
 }
 
-template <class T> void register_shape(const PeerRow& p, const TableRow& t) {
-    if (std::strcmp(t.shape, "unary") == 0) register_row<T, Shape::Unary>(p, t);
-    if (std::strcmp(t.shape, "binary") == 0) register_row<T, Shape::Binary>(p, t);
-    if (std::strcmp(t.shape, "powx") == 0) register_row<T, Shape::Powx>(p, t);
+template <class T> void register_shape(const PeerRow& p, const TableRow& t, int level) {
+    if (std::strcmp(t.shape, "unary") == 0) register_row<T, Shape::Unary>(p, t, level);
+    if (std::strcmp(t.shape, "binary") == 0) register_row<T, Shape::Binary>(p, t, level);
+    if (std::strcmp(t.shape, "powx") == 0) register_row<T, Shape::Powx>(p, t, level);
 }
 
 const bool registered = [] {
+    const int level = run_level();
     for (const PeerRow& p : kPeerRows)
         for (const TableRow& t : kTable) {
             if (std::strcmp(p.name, t.name) != 0) continue;
-            if (t.type[0] == 's') register_shape<float>(p, t);
-            if (t.type[0] == 'd') register_shape<double>(p, t);
+            if (t.type[0] == 's') register_shape<float>(p, t, level);
+            if (t.type[0] == 'd') register_shape<double>(p, t, level);
         }
     return true;
 }();

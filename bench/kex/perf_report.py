@@ -1,15 +1,18 @@
 #!/usr/bin/python3
 """Writes the vector-math section of docs/performance.md and
 docs/figures/performance_<family>.svg from
-the JSON output of kex_bench's Peers benchmarks (bench_peers.cc).
+the JSON output of kex_bench's Peers benchmarks (bench_peers.cc), one run per
+vector level:
 
-    kex_bench --benchmark_filter=Peers --benchmark_format=json \\
-        --benchmark_enable_random_interleaving=true > peers.json
-    /usr/bin/python3 bench/kex/perf_report.py peers.json
+    ORVU_KEXLEVEL=avx2 kex_bench --benchmark_filter=Peers --benchmark_format=json \\
+        --benchmark_context=level=avx2 --benchmark_enable_random_interleaving=true > peers_avx2.json
+    /usr/bin/python3 bench/kex/perf_report.py peers_sse.json peers_avx2.json peers_avx512.json
 
 Each benchmark runs several repetitions; the page uses the fastest one (the
 least disturbed by other work on the machine). Kernel levels and costs come
-from the function table, include/orvu_kex_functions.def.
+from the function table, include/orvu_kex_functions.def. Our contenders are
+named ours.<level>.<flavour>; a plain ours.<flavour> (the complex benchmarks)
+takes the level from the run's context.
 """
 import json
 import math
@@ -60,7 +63,7 @@ FAMILIES = {
     "carith": ("Complex arithmetic",
                "Arguments: both components uniform in [-10, 10]. Mul, MulByConj, Div and Abs are also "
                "timed against a plain loop of the textbook formula compiled for SSE4.1 (the *vector "
-               "loop* column); Abs and Arg against glibc's cabs and carg, CIS against cexp of i·a."),
+               "peer* column); Abs and Arg against glibc's cabs and carg, CIS against cexp of i·a."),
     "ctransc": ("Complex functions",
                 "Arguments: both components uniform in [-10, 10] (Pow and Powx: exponents in [-2, 2]). "
                 "The scalar loop calls glibc's function of the same name (cexp, clog, csqrt, csin, ...)."),
@@ -70,6 +73,8 @@ FAMILIES = {
 COMPLEX = {"carith", "ctransc"}
 SECTIONS = {False: "# Performance of the vector-math kernels", True: "# Performance of the complex vector-math kernels"}
 FLAVOURS = ("HA", "LA", "EP")
+LEVELS = ("sse", "avx2", "avx512")
+LEVEL_TITLE = {"sse": "SSE", "avx2": "AVX2", "avx512": "AVX-512"}
 SLOT_INDEX = {"LA": 0, "HA": 1, "EP": 2}
 
 ROW = re.compile(r"^KEX_FN\(\s*\d\s*,\s*(\w+)\s*,\s*(\w)\s*,\s*(\w+)\s*,\s*\w+\s*,"
@@ -88,17 +93,35 @@ def read_table():
     return table
 
 
+def peer_level(contender):
+    """The vector level a contender belongs to: ours.<level>.<flavour>, SLEEF's and
+    libmvec's routines by their width; scalar and plain loops count as SSE."""
+    kind, _, name = contender.partition(".")
+    if kind == "ours":
+        return name.split(".")[0]
+    if name.endswith("avx512f") or name.startswith("_ZGVe"):
+        return "avx512"
+    if name.endswith("avx2") or name.startswith("_ZGVd"):
+        return "avx2"
+    return "sse"
+
+
 def read_runs(paths):
     """(family, function, contender, n) -> fastest repetition; contender labels."""
     best, labels, errors, context = {}, {}, {}, {}
     for path in paths:
         data = json.loads(Path(path).read_text())
-        context = context or data.get("context", {})
+        context = context or dict(data.get("context", {}))
+        level = data.get("context", {}).get("level", "sse")
+        context.setdefault("dates", set()).add(data.get("context", {}).get("date", "?")[:10])
         for b in data["benchmarks"]:
             parts = b["run_name"].split("/")
             if b.get("run_type", "iteration") != "iteration" or len(parts) < 5 or parts[0] != "Peers":
                 continue
+            if parts[3] in ("ours." + f for f in FLAVOURS):
+                parts[3] = f"ours.{level}.{parts[3][5:]}"
             key = (parts[1], parts[2], parts[3], int(parts[4]))
+            context.setdefault("repetitions", {}).setdefault(key[0], set()).add(b.get("repetitions", 1))
             if b.get("error_occurred"):
                 errors[key] = b.get("error_message", "failed")
                 continue
@@ -127,93 +150,140 @@ def fmt(x, digits=2):
 
 
 def family_rows(family, best, labels, table):
-    """One row per function, type, flavour and size that has a measurement of ours."""
+    """One row per function, type, flavour, size and level that has a measurement of ours.
+    Peers are those of the row's level: at SSE the vector peer (SLEEF, or a plain
+    loop) and the scalar loop, at a wide level SLEEF and libmvec of that width."""
     rows = []
     sizes = sorted({k[3] for k in best if k[0] == family})
     funcs = sorted({k[1] for k in best if k[0] == family}, key=lambda f: (f[1:], "sdcz".find(f[0])))
-    libms = {(k[1], k[3]): run for k, run in best.items() if k[0] == family and k[2].startswith("libm.")}
     for fn in funcs:
         slots = table.get((fn[0], fn[1:]))
+        # the second peer of each level: the scalar loop at SSE, libmvec at the wide levels
+        second = {}
+        for k in best:
+            if k[0] == family and k[1] == fn and k[2].split(".")[0] in ("libm", "libmvec"):
+                second[(peer_level(k[2]), k[3])] = (best[k], k[2].partition(".")[2])
         for flavour in FLAVOURS:
-            ours_key = (family, fn, "ours." + flavour)
             for n in sizes:
-                ours = best.get(ours_key + (n,))
-                if not ours:
-                    continue
-                sleef_name = labels.get(ours_key, "")
-                sleef = best.get((family, fn, "sleef." + sleef_name, n)) if sleef_name else None
-                if sleef is None and (family, fn, "loop.plain", n) in best:
-                    sleef, sleef_name = best[(family, fn, "loop.plain", n)], "plain loop"
-                libm = libms.get((fn, n))
-                libm_name = next((k[2][5:] for k in best if k[0] == family and k[1] == fn
-                                  and k[2].startswith("libm.")), "")
-                peers = [p["cyc"] for p in (sleef, libm) if p]
-                level, tag, cost = slots[SLOT_INDEX[flavour]] if slots else ("?", "?", None)
-                rows.append({
-                    "fn": fn, "flavour": flavour, "kernel": f"{level} {tag}", "cost": cost, "n": n,
-                    "ours": ours["cyc"], "ours_eps": ours["eps"],
-                    "sleef": sleef["cyc"] if sleef else None, "sleef_name": sleef_name,
-                    "libm": libm["cyc"] if libm else None, "libm_name": scalar_peer(libm_name),
-                    "ratio": ours["cyc"] / min(peers) if peers else None,
-                })
+                sse = best.get((family, fn, f"ours.sse.{flavour}", n))
+                for level in LEVELS:
+                    ours_key = (family, fn, f"ours.{level}.{flavour}")
+                    ours = best.get(ours_key + (n,))
+                    if not ours:
+                        continue
+                    sleef_name = labels.get(ours_key, "")
+                    sleef = best.get((family, fn, "sleef." + sleef_name, n)) if sleef_name else None
+                    if sleef is None and level == "sse" and (family, fn, "loop.plain", n) in best:
+                        sleef, sleef_name = best[(family, fn, "loop.plain", n)], "plain loop"
+                    other, other_name = second.get((level, n), (None, ""))
+                    peers = [p["cyc"] for p in (sleef, other) if p]
+                    isa, tag, cost = slots[SLOT_INDEX[flavour]] if slots else ("?", "?", None)
+                    rows.append({
+                        "fn": fn, "flavour": flavour, "level": level, "kernel": f"{isa} {tag}", "cost": cost,
+                        "n": n, "ours": ours["cyc"], "ours_eps": ours["eps"],
+                        "sleef": sleef["cyc"] if sleef else None, "sleef_name": sleef_name,
+                        "other": other["cyc"] if other else None,
+                        "other_name": ("libmvec " + other_name if level != "sse" else scalar_peer(other_name))
+                        if other else "",
+                        "ratio": ours["cyc"] / min(peers) if peers else None,
+                        "speedup": sse["cyc"] / ours["cyc"] if sse and level != "sse" else None,
+                    })
     return rows
 
 
 def table_md(rows):
-    out = ["| function | type | flavour | kernel | table cost | ours cyc/elem | ours Melem/s "
-           "| vector peer cyc/elem | vector peer (SLEEF or plain loop) | scalar cyc/elem | scalar routine | ratio to faster peer | n |",
-           "|---|---|---|---|--:|--:|--:|--:|---|--:|---|--:|--:|"]
+    out = ["| function | type | flavour | level | kernel | table cost | ours cyc/elem | ours Melem/s "
+           "| vector peer cyc/elem | vector peer (SLEEF or plain loop) | second peer cyc/elem "
+           "| second peer (scalar loop or libmvec) | ratio to faster peer | speed-up over SSE | n |",
+           "|---|---|---|---|---|--:|--:|--:|--:|---|--:|---|--:|--:|--:|"]
     for r in rows:
-        out.append(f"| {r['fn'][1:]} | {r['fn'][0]} | {r['flavour']} | {r['kernel']} | {fmt(r['cost'])} "
-                   f"| {fmt(r['ours'])} | {r['ours_eps'] / 1e6:.0f} | {fmt(r['sleef'])} | {r['sleef_name'] or '–'} "
-                   f"| {fmt(r['libm'])} | {r['libm_name'] or '–'} | {fmt(r['ratio'])} | {r['n']} |")
+        out.append(f"| {r['fn'][1:]} | {r['fn'][0]} | {r['flavour']} | {LEVEL_TITLE.get(r['level'], r['level'])} "
+                   f"| {r['kernel']} | {fmt(r['cost'])} | {fmt(r['ours'])} | {r['ours_eps'] / 1e6:.0f} "
+                   f"| {fmt(r['sleef'])} | {r['sleef_name'] or '–'} | {fmt(r['other'])} | {r['other_name'] or '–'} "
+                   f"| {fmt(r['ratio'])} | {fmt(r['speedup'])} | {r['n']} |")
     return "\n".join(out)
 
 
+def geomean(xs):
+    return math.exp(sum(map(math.log, xs)) / len(xs)) if xs else None
+
+
 def summary(rows):
-    """Geometric mean of the ratio per flavour at the largest n."""
+    """Geometric means at the largest n: the ratio per level and flavour, and the
+    speed-up of each wide level over SSE."""
     n = max(r["n"] for r in rows)
-    parts = []
-    for flavour in FLAVOURS:
-        ratios = [r["ratio"] for r in rows if r["n"] == n and r["flavour"] == flavour and r["ratio"]]
-        if ratios:
-            parts.append(f"{flavour} {math.exp(sum(map(math.log, ratios)) / len(ratios)):.2f}")
-    return f"Geometric mean of the ratio to the faster peer at n = {n}: " + ", ".join(parts) + "."
+    at_n = [r for r in rows if r["n"] == n]
+    lines = []
+    for level in LEVELS:
+        parts = []
+        for flavour in FLAVOURS:
+            g = geomean([r["ratio"] for r in at_n if r["level"] == level and r["flavour"] == flavour and r["ratio"]])
+            if g:
+                parts.append(f"{flavour} {g:.2f}")
+        speedup = geomean([r["speedup"] for r in at_n if r["level"] == level and r["speedup"]])
+        if parts or speedup:
+            lines.append(f"- {LEVEL_TITLE.get(level, level)}: " + (", ".join(parts) or "no peer")
+                         + (f"; speed-up over SSE {speedup:.2f}" if speedup else ""))
+    return [f"Geometric means at n = {n} of the ratio to the faster peer of the same width (per flavour) "
+            "and of our speed-up over the SSE kernels:", ""] + lines
+
+
+# Bars of the figures: (level, row field, legend, colour); ours in blues, SLEEF
+# in oranges, libmvec in greens, darker for wider vectors.
+BARS = (("sse", "ours", "ours SSE", "#9ecae1"), ("avx2", "ours", "ours AVX2", "#4292c6"),
+        ("avx512", "ours", "ours AVX-512", "#08519c"), ("sse", "sleef", "SLEEF SSE (or plain loop)", "#fdae6b"),
+        ("avx2", "sleef", "SLEEF AVX2", "#f16913"), ("avx512", "sleef", "SLEEF AVX-512", "#a63603"),
+        ("avx2", "other", "libmvec AVX2", "#74c476"), ("avx512", "other", "libmvec AVX-512", "#006d2c"))
 
 
 def figure(title, rows, path):
+    """Cycles per element at the largest n, one panel per flavour, log scale."""
     import matplotlib
     matplotlib.use("Agg")
     matplotlib.rcParams["svg.hashsalt"] = "orvu-performance"
     matplotlib.rcParams["svg.fonttype"] = "none"
     import matplotlib.pyplot as plt
 
-    sizes = sorted({r["n"] for r in rows})
-    groups = max(len([r for r in rows if r["n"] == n]) for n in sizes)
-    fig, axes = plt.subplots(len(sizes), 1, figsize=(max(8, 0.6 * groups + 2), 3.6 * len(sizes)), squeeze=False)
-    for ax, n in zip(axes[:, 0], sizes):
-        sel = [r for r in rows if r["n"] == n]
-        x = range(len(sel))
-        w = 0.27
-        for k, (key, label) in enumerate((("ours", "ours"), ("sleef", "vector peer (SLEEF, same level, or plain loop)"),
-                                          ("libm", "scalar loop"))):
-            ax.bar([i + (k - 1) * w for i in x], [r[key] or 0 for r in sel], w, label=label)
-        ax.set_xlim(-0.6, len(sel) - 0.4)
-        ax.set_xticks(list(x))
-        ax.set_xticklabels([f"{r['fn']}\n{r['flavour']}" for r in sel], fontsize=8)
+    n = max(r["n"] for r in rows)
+    at = {(r["fn"], r["flavour"], r["level"]): r for r in rows if r["n"] == n}
+    flavours = [f for f in FLAVOURS if any(k[1] == f for k in at)]
+    bars = [b for b in BARS if any(k[2] == b[0] and at[k][b[1]] for k in at)]
+    funcs = list(dict.fromkeys(r["fn"] for r in rows if r["n"] == n))
+    fig, axes = plt.subplots(len(flavours), 1, figsize=(max(8, 0.22 * len(bars) * len(funcs) + 2), 3.8 * len(flavours)),
+                             squeeze=False)
+    w = 0.8 / len(bars)
+    for ax, flavour in zip(axes[:, 0], flavours):
+        for k, (level, field, label, colour) in enumerate(bars):
+            ys = [(at.get((fn, flavour, level)) or {}).get(field) or float("nan") for fn in funcs]
+            ax.bar([i + (k - (len(bars) - 1) / 2) * w for i in range(len(funcs))], ys, w, label=label, color=colour)
+        ax.set_yscale("log")
+        ax.set_xlim(-0.6, len(funcs) - 0.4)
+        ax.set_xticks(range(len(funcs)))
+        ax.set_xticklabels([f"{fn[1:]}\n{fn[0]}" for fn in funcs], fontsize=8)
         ax.set_ylabel("cycles per element")
-        ax.set_title(f"{title}, n = {n}", fontsize=10)
-        ax.grid(axis="y", alpha=0.3)
-        ax.legend(fontsize=8)
+        ax.set_title(f"{title}, {flavour}, n = {n}", fontsize=10)
+        ax.grid(axis="y", which="both", alpha=0.3)
+        ax.legend(fontsize=7, ncol=len(bars) // 2 + 1)
     fig.tight_layout()
     path.parent.mkdir(parents=True, exist_ok=True)
     fig.savefig(path, format="svg", metadata={"Date": None})
     plt.close(fig)
 
 
+def wide_filter(table):
+    """The benchmark filter of a wide run: our kernels and the peers of the wide
+    width at n = 100000, for the rows with at least one kernel above level A0
+    (A0 kernels, x87 or element by element, have no wide copy)."""
+    names = sorted(t + fn for (t, fn), slots in table.items() if any(s[0] != "A0" for s in slots))
+    return f"^Peers/[^/]+/({'|'.join(names)})([.][^/]+)?/(ours|sleef|libmvec)[.][^/]+/100000(/|$)"
+
+
 def main(argv):
+    if argv[1:] == ["--wide-filter"]:
+        print(wide_filter(read_table()))
+        return
     if len(argv) < 2:
-        sys.exit(f"usage: {argv[0]} peers.json [more.json ...]")
+        sys.exit(f"usage: {argv[0]} peers.json [more.json ...] | --wide-filter")
     table = read_table()
     best, labels, errors, context = read_runs(argv[1:])
     families = {k[0] for k in best} | {k[0] for k in errors}
@@ -227,36 +297,55 @@ def main(argv):
 
 
 def write_section(heading, order, best, labels, errors, context, table):
+    counts = sorted(set().union(*(context["repetitions"].get(f, set()) for f in order)))
+    reps = " or ".join(map(str, counts)) or "?"
     page = [
         heading,
         "",
         f"Generated by `{COMMAND}` (from the source tree); do not edit by hand.",
         "",
+        "The entry points run the widest vector level the processor and the operating system "
+        "support: AVX-512 (16 floats or 8 doubles per vector), else AVX2 (8 or 4), else SSE (4 "
+        "or 2). The wide kernels are copies of the SSE kernels over wider vectors and give the "
+        "same results bit for bit. The environment variable `ORVU_KEXLEVEL` (`sse`, `avx2`, "
+        "`avx512`), read when the library is loaded, caps the level; the page is made of one run "
+        "per level with the variable set, and the *level* column tells which run a row comes "
+        "from. The *kernel* column names the SSE kernel of the slot (level and accuracy tag); at "
+        "AVX2 and AVX-512 its wide copy runs. The wide levels are measured at n = 100000 and only "
+        "for rows with a kernel above the generic level (x87 and element-by-element kernels have "
+        "no wide copy). Our wide kernels use no fused multiply-add, so that they return the SSE "
+        "kernels' bits; the SLEEF and libmvec routines of those widths do use it.",
+        "",
         "Each kernel is called through its entry point (`_kex<t><Fn>_HA`, `_21`/`_50`, `_11`/`_26`) "
-        "on the same argument arrays as two peers: SLEEF's vector routine built for the "
-        "instruction-set level of the kernel (the SSE2 build for level A2, the SSE4.1 build for "
-        "A3 to A5; the 1-ulp class against HA kernels, the 3.5-ulp class against LA and EP where "
-        "SLEEF has one), called on the arrays in vector steps, and a scalar routine called "
-        "per element in a plain loop (not vectorised): glibc's, or where glibc has none the "
-        "routine named in the *scalar routine* column (complex kernels: the *vector loop* is a "
-        "plain loop of the formula where one is listed). Arguments lie inside the fast path (a run "
-        "in which our kernel reports a special value is listed as not measured).",
+        "on the same argument arrays as the peers of its level. At SSE: SLEEF's vector routine "
+        "built for the instruction-set level of the kernel (the SSE2 build for level A2, the "
+        "SSE4.1 build for A3 to A5), called on the arrays in vector steps, and a scalar routine "
+        "called per element in a plain loop (not vectorised): glibc's, or where glibc has none the "
+        "routine named in the *second peer* column (complex kernels: the *vector peer* is a "
+        "plain loop of the formula where one is listed). At AVX2 and AVX-512: SLEEF's routine of "
+        "that width (`avx2`, `avx512f` builds) and glibc's libmvec routine of that width "
+        "(`_ZGVdN8v_expf`, `_ZGVeN8v_exp`, ...), both called on the arrays in vector steps "
+        "from a loop compiled for that instruction set; libmvec has no square root, gamma, "
+        "inverse error or normal distribution functions. SLEEF's 1-ulp class runs against HA "
+        "kernels, its 3.5-ulp class against LA and EP where SLEEF has one. Arguments lie inside "
+        "the fast path (a run in which our kernel reports a special value is listed as not measured).",
         "",
         "*cyc/elem* is time-stamp-counter ticks per element: the ticks of every call of the "
         "timed loop are read, the median call is taken (calls during which the thread lost "
         "the processor do not count) and divided by n. The counter runs at the processor's "
         "nominal rate, not its momentary clock; *Melem/s* is that rate divided by cyc/elem. "
-        "Each benchmark runs 5 repetitions (interleaved at random with the others) and the "
-        "fastest is shown. *ratio to faster peer* is ours divided by the faster "
-        "of the two peers: below 1 we are faster. *table cost* is the cost column of the "
+        f"Each benchmark runs {reps} repetitions (interleaved at random "
+        "with the others) and the fastest is shown. *ratio to faster peer* is ours divided by the "
+        "faster of the two peers of the same level: below 1 we are faster. *speed-up over SSE* is "
+        "our SSE kernel's cycles divided by the wide kernel's. *table cost* is the cost column of the "
         "function table for that slot. A slot whose kernel tag is not its own flavour runs the "
         "kernel of that flavour. At n = 1000 the same array goes through over and over, so "
         "the processor can learn the data-dependent branches of a scalar routine; n = 100000 "
         "is closer to fresh data.",
         "",
         f"Machine: {context.get('num_cpus', '?')} logical processors at "
-        f"{context.get('mhz_per_cpu', '?')} MHz (as reported), shared with other work; run of "
-        f"{context.get('date', '?')[:10]}.",
+        f"{context.get('mhz_per_cpu', '?')} MHz (as reported), shared with other work; "
+        f"run{'s' if len(context['dates']) > 1 else ''} of {', '.join(sorted(context['dates']))}.",
     ]
     for family in order:
         title, note = FAMILIES.get(family, (family, ""))
@@ -266,7 +355,7 @@ def write_section(heading, order, best, labels, errors, context, table):
         if rows:
             fig_path = FIGURES / f"performance_{family}.svg"
             figure(title, rows, fig_path)
-            page += [""] + ([note, ""] if note else []) + [summary(rows), "", table_md(rows), "",
+            page += [""] + ([note, ""] if note else []) + summary(rows) + ["", table_md(rows), "",
                      f"![{title}: cycles per element](figures/{fig_path.name})"]
         if failed:
             page += ["", "Not measured:", ""] + failed

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "arrayutil/byte_paths.h"
+#include "cpu_features.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
@@ -95,21 +96,7 @@ size_t last_level_cache_bytes() {
 }
 
 bool has_wide_vectors() {
-    // Leaf 1 ECX bit 28 (256-bit vectors) and bit 27 (the system saves
-    // extended state), and XCR0 bits 1 and 2: the system saves and restores the
-    // 128- and 256-bit registers, without which 256-bit instructions fault.
-    static const bool wide = [] {
-#ifdef ORVU_HAVE_CPUID
-        unsigned a, b, c, d;
-        if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
-        if (((c >> 27) & 1) == 0 || ((c >> 28) & 1) == 0) return false;
-        uint32_t lo, hi;
-        __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
-        return (lo & 6u) == 6u;
-#else
-        return false;
-#endif
-    }();
+    static const bool wide = orvu::cpu::vector_support() >= orvu::cpu::Vectors::avx;
     return wide;
 }
 

@@ -32,6 +32,14 @@ template <class Fn> void on_fresh_thread(Fn fn) {
     }).join();
 }
 
+// Whether the dispatch slots of vector kernels hold wide-level copies: the
+// 64-bit library on a machine with AVX2, unless ORVU_KEXLEVEL caps it to SSE.
+inline bool wide_level_expected() {
+    const char* cap = std::getenv("ORVU_KEXLEVEL");
+    if (sizeof(void*) != 8 || (cap && std::string(cap) == "sse")) return false;
+    return __builtin_cpu_supports("avx2");
+}
+
 template <class T> bool same_bits(T a, T b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
 
 // The same bits, or both NaN.

@@ -80,6 +80,7 @@ constexpr Row kRows[] = {
 #undef KEX_FN
 
 TEST(Dispatch, EveryBuiltRowIsExportedAsPublished) {
+    const bool wide = kex_test::wide_level_expected();
     int count[4] = {}, published = 0;
     for (const Row& r : kRows) {
         ++count[std::string("sdcz").find(r.t)];
@@ -92,12 +93,17 @@ TEST(Dispatch, EveryBuiltRowIsExportedAsPublished) {
             EXPECT_NE(sym("_kex" + b + e), nullptr) << b << e;
         auto* costs = static_cast<const float*>(sym(pre + "_ctab"));
         ASSERT_NE(costs, nullptr) << b;
-        for (int s = 0; s < 3; ++s) EXPECT_TRUE(slots[s] && slots[s] == kernel(b, r.kernel[s])) << b << " slot " << s;
+        // At a wide level the slots of vector kernels hold their wide copies
+        // (compared bit for bit in test_wide_levels.cc).
+        auto holds = [&](int s, const char* k) {
+            return kernel(b, k) && (wide && k[1] != '0' ? slots[s] != nullptr : slots[s] == kernel(b, k));
+        };
+        for (int s = 0; s < 3; ++s) EXPECT_TRUE(holds(s, r.kernel[s])) << b << " slot " << s;
         auto p = std::find_if(std::begin(kPublished), std::end(kPublished), [&](auto& p) { return b == p.fn; });
         if (p == std::end(kPublished)) continue;
         ++published;
         for (int s = 0; s < 3; ++s)
-            EXPECT_TRUE(slots[s] == kernel(b, p->kernel[s]) && costs[s] == p->cost[s]) << b << " published slot " << s;
+            EXPECT_TRUE(holds(s, p->kernel[s]) && costs[s] == p->cost[s]) << b << " published slot " << s;
     }
     EXPECT_TRUE(count[0] == 58 && count[1] == 58 && count[2] == 33 && count[3] == 33 && published >= 8);
 }

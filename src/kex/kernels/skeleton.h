@@ -1,8 +1,16 @@
-// The one kernel skeleton. Every SSE-level kernel is a policy handed to
+// The one kernel skeleton. Every vector kernel is a policy handed to
 // run_kernel: blocks of `unroll` vectors, a lane mask of special lanes, the
 // special-value path in increasing lane order with reporting and reload, the
 // tail one element at a time through the same code, and the environment
 // set-up and restore around it all.
+//
+// At the wide levels a block holds unroll wide vectors, but the block of the
+// 128-bit types (unroll * Narrow<T>::lanes elements) stays the unit of every
+// decision about special lanes: a wide block is settled as the 128-bit blocks
+// it is made of, and the elements after the last wide block run as 128-bit
+// blocks, then one at a time. A wide kernel thus gives the results, statuses
+// and reports of its 128-bit counterpart, in the same order, and a reporter
+// sees the same contents of the result arrays.
 //
 // A policy Op provides:
 //   using T = element type; static constexpr int kArgs, kResults (1 or 2);
@@ -143,6 +151,37 @@ void report_element(int32_t st, int32_t e, const Arrays<Op>& io, const char* nam
         (void)st, (void)e, (void)io, (void)name;
 }
 
+// The lane walk of settle_block below over lanes base .. base + B - 1 of
+// lane buffers xa, ya whose lane 0 is element i (bit k of mask: lane
+// base + k), for the groups of a wide block. settle_block keeps its own copy:
+// sharing this one changes how the compiler inlines the 128-bit kernels.
+template <class Op, int B, int N>
+[[gnu::always_inline]] inline void settle_lanes(const Op& op, const char* name, const Arrays<Op>& io, int32_t i,
+                                                const typename Op::T (&xa)[kInSlots<Op>][N],
+                                                typename Op::T (&ya)[kOutSlots<Op>][N], int base, uint32_t mask) {
+    using T = typename Op::T;
+    constexpr int SI = kInSlots<Op>, SO = kOutSlots<Op>;
+    for (; mask != 0; mask &= mask - 1) {
+        const int lane = base + __builtin_ctz(mask);
+        T xe[SI], ye[SO];
+        for (int k = 0; k < SI; ++k) xe[k] = xa[k][lane];
+        for (int k = 0; k < SO; ++k) ye[k] = ya[k][lane];
+        const int32_t st = op.rare(xe, ye);
+        for (int k = 0; k < SO; ++k) ya[k][lane] = ye[k];
+        if (st == 0) continue;
+        const int32_t e = i + lane;
+        put_element(io, e, ye);
+        report_element(st, e, io, name);
+        get_element(io, e, ye);
+        for (int k = 0; k < SO; ++k) ya[k][lane] = ye[k];
+    }
+    for (int j = base; j < base + B; ++j) {
+        T ye[SO];
+        for (int k = 0; k < SO; ++k) ye[k] = ya[k][j];
+        put_element(io, i + j, ye);
+    }
+}
+
 // The slow path of one block that has special lanes: arguments and results go
 // to a lane buffer, each special lane is recomputed by rare() in increasing
 // lane order and reported; the reporter may replace the result in the caller's
@@ -185,6 +224,54 @@ template <class Op, class V, int U>
     }
 }
 
+// Wide blocks. V is wide when it has more lanes than the 128-bit type; the
+// 128-bit block (kNarrowBlock elements) of a wide block is called a group, and
+// the lane mask of a wide block of up to 64 elements takes a 64-bit word.
+template <class Op, class V> constexpr bool kWide = V::lanes > Narrow<typename Op::T>::lanes;
+template <class Op> constexpr int kNarrowBlock = Op::unroll * Narrow<typename Op::T>::lanes;
+template <class Op, class V, int U> using MaskWord = std::conditional_t<(U * V::lanes > 32), uint64_t, uint32_t>;
+
+// The slow path of a wide block with special lanes: results are spilled once,
+// then the groups are settled in order, each exactly as settle_block settles
+// the same elements at the 128-bit level (a whole-block policy widens the
+// mask of a group that has a special lane to the whole group, never to the
+// wide block). A group without special lanes is stored as it is, before the
+// reports of the groups after it, as the 128-bit kernel would have stored it.
+template <class Op, class V, int U>
+[[gnu::noinline]] void settle_wide(const Op& op, const char* name, const Arrays<Op>& io, int32_t i,
+                                   const V (&x)[U][kInSlots<Op>], const V (&y)[U][kOutSlots<Op>],
+                                   MaskWord<Op, V, U> mask) {
+    using T = typename Op::T;
+    using N = Narrow<T>;
+    constexpr int S = kNarrowBlock<Op>, W = U * V::lanes;
+    constexpr int SI = kInSlots<Op>, SO = kOutSlots<Op>;
+    constexpr bool kBlockRoutine = Op::kBlockRoutine > 0;
+    static_assert(W % S == 0 && S < 32);
+    T xa[SI][W], ya[SO][W];
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) {
+        if constexpr (!kBlockRoutine)
+            for (int k = 0; k < SI; ++k) x[u][k].store(&xa[k][u * V::lanes]);
+        for (int k = 0; k < SO; ++k) y[u][k].store(&ya[k][u * V::lanes]);
+    }
+    for (int g = 0; g < W; g += S) {
+        const int32_t ig = i + g;
+        const uint32_t gm = static_cast<uint32_t>(mask >> g) & ((1u << S) - 1u);
+        if (gm == 0) {
+            for (int u = 0; u < U; ++u) {
+                N r[SO];
+                for (int k = 0; k < SO; ++k) r[k] = N::load(&ya[k][g + u * N::lanes]);
+                store_slots<Op, N>(io, ig + u * N::lanes, r);
+            }
+        } else if constexpr (kBlockRoutine) {
+            static_assert(Op::kWholeBlock && SI == 1 && SO == 1 && S % Op::kBlockRoutine == 0);
+            for (int j = 0; j < S; j += Op::kBlockRoutine) op.rare_block(io.in[0] + ig + j, io.out[0] + ig + j);
+        } else {
+            settle_lanes<Op, S>(op, name, io, i, xa, ya, g, Op::kWholeBlock ? (1u << S) - 1u : gm);
+        }
+    }
+    (void)x;
+}
+
 // A policy with kRecomputeSpecial = true has its special blocks loaded and
 // computed again here, out of line, instead of handing over the fast path's
 // vectors: those then never need a copy in memory (the x86-64 ABI keeps no
@@ -195,13 +282,15 @@ template <class Op> constexpr bool recompute_special() {
     else return false;
 }
 template <class Op, class V, int U>
-[[gnu::noinline]] void settle_reloaded(const Op& op, const char* name, const Arrays<Op>& io, int32_t i, uint32_t mask) {
+[[gnu::noinline]] void settle_reloaded(const Op& op, const char* name, const Arrays<Op>& io, int32_t i,
+                                       MaskWord<Op, V, U> mask) {
     V x[U][kInSlots<Op>], y[U][kOutSlots<Op>];
     for (int u = 0; u < U; ++u) {
         load_slots<Op, V>(io, i + u * V::lanes, x[u]);
         (void)op.fast(x[u], y[u]);
     }
-    settle_block<Op, V, U>(op, name, io, i, x, y, mask);
+    if constexpr (kWide<Op, V>) settle_wide<Op, V, U>(op, name, io, i, x, y, mask);
+    else settle_block<Op, V, U>(op, name, io, i, x, y, mask);
 }
 
 // One block of U vectors of type V starting at element i.
@@ -227,6 +316,30 @@ inline void run_block(const Op& op, const char* name, const Arrays<Op>& io, int3
     _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) store_slots<Op, V>(io, i + u * V::lanes, y[u]);
 }
 
+// One wide block: as run_block, with the mask of up to 64 lanes in one word
+// and the slow path settle_wide (which also widens the mask of a whole-block
+// policy, group by group). Forced inline: the compiler tends to keep the
+// larger wide blocks out of line, a call per block in the kernel's loop.
+template <class Op, class V, int U>
+[[gnu::always_inline]] inline void run_wide_block(const Op& op, const char* name, const Arrays<Op>& io, int32_t i) {
+    using M = MaskWord<Op, V, U>;
+    V x[U][kInSlots<Op>], y[U][kOutSlots<Op>];
+    M mask = 0;
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) {
+        load_slots<Op, V>(io, i + u * V::lanes, x[u]);
+        const typename V::mask m = op.fast(x[u], y[u]);
+        if constexpr (Op::kHasSpecial) mask |= static_cast<M>(m.bits()) << (u * V::lanes);
+    }
+    if constexpr (Op::kHasSpecial) {
+        if (mask != 0) {
+            if constexpr (recompute_special<Op>()) settle_reloaded<Op, V, U>(op, name, io, i, mask);
+            else settle_wide<Op, V, U>(op, name, io, i, x, y, mask);
+            return;
+        }
+    }
+    _Pragma("GCC unroll 16") for (int u = 0; u < U; ++u) store_slots<Op, V>(io, i + u * V::lanes, y[u]);
+}
+
 template <class Op>
 void run_kernel(const Op& op, const char* name, int32_t n, const Arrays<Op>& io) {
     if (n <= 0) return;
@@ -236,7 +349,15 @@ void run_kernel(const Op& op, const char* name, int32_t n, const Arrays<Op>& io)
     auto body = [&] {
         const int32_t nb = n - n % kBlock;
         int32_t i = 0;
-        for (; i < nb; i += kBlock) run_block<Op, V, Op::unroll>(op, name, io, i);
+        if constexpr (kWide<Op, V>) {
+            for (; i < nb; i += kBlock) run_wide_block<Op, V, Op::unroll>(op, name, io, i);
+            // The 128-bit blocks after the last wide block: the elements left
+            // for the tail are those of the 128-bit kernel.
+            const int32_t ns = n - n % kNarrowBlock<Op>;
+            for (; i < ns; i += kNarrowBlock<Op>) run_block<Op, Narrow<T>, Op::unroll>(op, name, io, i);
+        } else {
+            for (; i < nb; i += kBlock) run_block<Op, V, Op::unroll>(op, name, io, i);
+        }
         for (; i < n; ++i) run_block<Op, Lane<T>, 1>(op, name, io, i);
     };
     if constexpr (Op::kEnv == Env::Managed) {

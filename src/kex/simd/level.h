@@ -19,6 +19,18 @@
 #elif defined(ORVU_LEVEL_A5)
 #define KEX_LVL lvl_a5
 #define KEX_LEVEL_CODE A5
+// The wide levels of the x86-64 build. Their units export nothing: they
+// define hidden copies of the SSE-level kernels over the wider vector types,
+// which the library stores in the dispatch slots at load time when the
+// processor and the operating system support them.
+#elif defined(ORVU_LEVEL_W2)
+#define KEX_LVL lvl_w2
+#define KEX_LEVEL_CODE W2
+#define KEX_LEVEL_WIDE 1
+#elif defined(ORVU_LEVEL_W3)
+#define KEX_LVL lvl_w3
+#define KEX_LEVEL_CODE W3
+#define KEX_LEVEL_WIDE 1
 #else
 #error "kernel sources are compiled through the per-level wrappers"
 #endif

@@ -2,7 +2,9 @@
 // F32x4 (4 floats) and F64x2 (2 doubles), their lane masks, and the one-lane
 // scalar types F32x1 / F64x1 with the same interface, so an algorithm written
 // once runs on full blocks and on the tail. Operations whose best instruction
-// depends on the level (blend, rounding) pick it at compile time.
+// depends on the level (blend, rounding) pick it at compile time. The units of
+// the wide levels add 256- and 512-bit types with the same interface
+// (simd_avx2.h, simd_avx512.h); Vec<T> is then the widest of them.
 #pragma once
 
 #include <emmintrin.h>
@@ -430,10 +432,33 @@ inline void interleave(F64x2 re, F64x2 im, F64x2& lo, F64x2& hi) {
 template <class T> void deinterleave(X1<T> lo, X1<T> hi, X1<T>& re, X1<T>& im) { re = lo, im = hi; }
 template <class T> void interleave(X1<T> re, X1<T> im, X1<T>& lo, X1<T>& hi) { lo = re, hi = im; }
 
-// Vector and one-lane types of an element type.
+}  // namespace KEX_LVL
+}  // namespace kex
+
+#if defined(KEX_LEVEL_WIDE)
+#include "kex/simd/simd_avx2.h"
+#endif
+#if defined(ORVU_LEVEL_W3)
+#include "kex/simd/simd_avx512.h"
+#endif
+
+namespace kex {
+namespace KEX_LVL {
+
+// Vector and one-lane types of an element type. Narrow is the 128-bit type at
+// every level; Vec is the widest type of the unit's level.
+template <class T> using Narrow = std::conditional_t<sizeof(T) == 4, F32x4, F64x2>;
 template <class T> struct VecOf;
+#if defined(ORVU_LEVEL_W3)
+template <> struct VecOf<float> { using type = F32x16; };
+template <> struct VecOf<double> { using type = F64x8; };
+#elif defined(ORVU_LEVEL_W2)
+template <> struct VecOf<float> { using type = F32x8; };
+template <> struct VecOf<double> { using type = F64x4; };
+#else
 template <> struct VecOf<float> { using type = F32x4; };
 template <> struct VecOf<double> { using type = F64x2; };
+#endif
 template <class T> using Vec = typename VecOf<T>::type;
 template <class T> using Lane = X1<T>;
 

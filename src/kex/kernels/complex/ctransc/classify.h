@@ -39,7 +39,11 @@ using carith::kInf;
 // components are exact in double, and the routine's result is rounded once more.
 template <class T>
 [[gnu::always_inline]] inline void via_double(int32_t (*f)(const OrvuComplex16*, OrvuComplex16*), const T* x, T* y) {
-    const OrvuComplex16 a{x[0], x[1]};
+    // The widening quiets a signalling NaN. The fences keep it: without them
+    // the compiler may fold a component the double routine passes through
+    // back to the float it came from, in some inlining contexts and not others.
+    OrvuComplex16 a{x[0], x[1]};
+    fence_scalar(a.re), fence_scalar(a.im);
     OrvuComplex16 r;
     f(&a, &r);
     y[0] = static_cast<T>(r.re), y[1] = static_cast<T>(r.im);

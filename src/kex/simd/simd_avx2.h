@@ -1,0 +1,247 @@
+// 256-bit vector types (8 floats, 4 doubles) with exactly the interface of
+// F32x4 / F64x2, for the units of the wide levels. Every operation gives the
+// bits of its 128-bit counterpart lane by lane: the same IEEE operations,
+// compare predicates equal to the SSE compares, the same reciprocal tables
+// (vrcpps / vrsqrtps read the table of rcpps / rsqrtps), and shuffles that
+// keep element k in lane k across the two 128-bit halves.
+// Included by simd.h (after its own types) in the units of the wide levels.
+#pragma once
+
+// GCC 12 reports the deliberately undefined registers its 512-bit intrinsics
+// start from as uninitialised once they are inlined; nothing reads them.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+#else
+#include <immintrin.h>
+#endif
+
+namespace kex {
+namespace KEX_LVL {
+
+// ---- masks ------------------------------------------------------------------
+struct M32x8 {
+    __m256 v;
+    static M32x8 none() { return {_mm256_setzero_ps()}; }
+    int bits() const { return _mm256_movemask_ps(v); }
+    friend M32x8 operator|(M32x8 a, M32x8 b) { return {_mm256_or_ps(a.v, b.v)}; }
+    friend M32x8 operator&(M32x8 a, M32x8 b) { return {_mm256_and_ps(a.v, b.v)}; }
+};
+struct M64x4 {
+    __m256d v;
+    static M64x4 none() { return {_mm256_setzero_pd()}; }
+    int bits() const { return _mm256_movemask_pd(v); }
+    friend M64x4 operator|(M64x4 a, M64x4 b) { return {_mm256_or_pd(a.v, b.v)}; }
+    friend M64x4 operator&(M64x4 a, M64x4 b) { return {_mm256_and_pd(a.v, b.v)}; }
+};
+
+// ---- 8 x float ----------------------------------------------------------------
+// cmpltps / cmpleps signal on quiet NaNs, cmpeqps does not: the predicates
+// below are the same ones, so the flags match as well as the masks.
+struct F32x8 {
+    using elem = float;
+    using mask = M32x8;
+    static constexpr int lanes = 8;
+    __m256 v;
+
+    static F32x8 load(const float* p) { return {_mm256_loadu_ps(p)}; }
+    static F32x8 splat(float x) { return {_mm256_set1_ps(x)}; }
+    void store(float* p) const { _mm256_storeu_ps(p, v); }
+
+    friend F32x8 operator+(F32x8 a, F32x8 b) { return {_mm256_add_ps(a.v, b.v)}; }
+    friend F32x8 operator-(F32x8 a, F32x8 b) { return {_mm256_sub_ps(a.v, b.v)}; }
+    friend F32x8 operator*(F32x8 a, F32x8 b) { return {_mm256_mul_ps(a.v, b.v)}; }
+    friend F32x8 operator/(F32x8 a, F32x8 b) { return {_mm256_div_ps(a.v, b.v)}; }
+    friend M32x8 operator==(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_EQ_OQ)}; }
+    friend M32x8 operator<(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LT_OS)}; }
+    friend M32x8 operator<=(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LE_OS)}; }
+    friend M32x8 operator>(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GT_OS)}; }
+    friend M32x8 operator>=(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GE_OS)}; }
+};
+inline F32x8 bit_and(F32x8 a, F32x8 b) { return {_mm256_and_ps(a.v, b.v)}; }
+inline F32x8 bit_or(F32x8 a, F32x8 b) { return {_mm256_or_ps(a.v, b.v)}; }
+inline F32x8 bit_xor(F32x8 a, F32x8 b) { return {_mm256_xor_ps(a.v, b.v)}; }
+inline F32x8 bit_andnot(F32x8 a, F32x8 b) { return {_mm256_andnot_ps(a.v, b.v)}; }  // ~a & b
+inline F32x8 sqrt(F32x8 a) { return {_mm256_sqrt_ps(a.v)}; }
+inline F32x8 abs(F32x8 a) { return bit_andnot(F32x8::splat(-0.0f), a); }
+inline M32x8 unordered(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_UNORD_Q)}; }
+inline F32x8 select(M32x8 m, F32x8 yes, F32x8 no) { return {_mm256_blendv_ps(no.v, yes.v, m.v)}; }
+
+// ---- 4 x double ---------------------------------------------------------------
+struct F64x4 {
+    using elem = double;
+    using mask = M64x4;
+    static constexpr int lanes = 4;
+    __m256d v;
+
+    static F64x4 load(const double* p) { return {_mm256_loadu_pd(p)}; }
+    static F64x4 splat(double x) { return {_mm256_set1_pd(x)}; }
+    void store(double* p) const { _mm256_storeu_pd(p, v); }
+
+    friend F64x4 operator+(F64x4 a, F64x4 b) { return {_mm256_add_pd(a.v, b.v)}; }
+    friend F64x4 operator-(F64x4 a, F64x4 b) { return {_mm256_sub_pd(a.v, b.v)}; }
+    friend F64x4 operator*(F64x4 a, F64x4 b) { return {_mm256_mul_pd(a.v, b.v)}; }
+    friend F64x4 operator/(F64x4 a, F64x4 b) { return {_mm256_div_pd(a.v, b.v)}; }
+    friend M64x4 operator==(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_EQ_OQ)}; }
+    friend M64x4 operator<(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_LT_OS)}; }
+    friend M64x4 operator<=(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_LE_OS)}; }
+    friend M64x4 operator>(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_GT_OS)}; }
+    friend M64x4 operator>=(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_GE_OS)}; }
+};
+inline F64x4 bit_and(F64x4 a, F64x4 b) { return {_mm256_and_pd(a.v, b.v)}; }
+inline F64x4 bit_or(F64x4 a, F64x4 b) { return {_mm256_or_pd(a.v, b.v)}; }
+inline F64x4 bit_xor(F64x4 a, F64x4 b) { return {_mm256_xor_pd(a.v, b.v)}; }
+inline F64x4 bit_andnot(F64x4 a, F64x4 b) { return {_mm256_andnot_pd(a.v, b.v)}; }
+inline F64x4 sqrt(F64x4 a) { return {_mm256_sqrt_pd(a.v)}; }
+inline F64x4 abs(F64x4 a) { return bit_andnot(F64x4::splat(-0.0), a); }
+inline M64x4 unordered(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_UNORD_Q)}; }
+inline F64x4 select(M64x4 m, F64x4 yes, F64x4 no) { return {_mm256_blendv_pd(no.v, yes.v, m.v)}; }
+
+// ---- integer arithmetic on the bit patterns -------------------------------------
+// The same set as at 128 bits (no 64-bit compare or arithmetic shift).
+inline __m256i ibits(F32x8 a) { return _mm256_castps_si256(a.v); }
+inline __m256i ibits(F64x4 a) { return _mm256_castpd_si256(a.v); }
+inline F32x8 bits_sub(F32x8 a, F32x8 b) { return {_mm256_castsi256_ps(_mm256_sub_epi32(ibits(a), ibits(b)))}; }
+inline F64x4 bits_sub(F64x4 a, F64x4 b) { return {_mm256_castsi256_pd(_mm256_sub_epi64(ibits(a), ibits(b)))}; }
+inline F32x8 bits_add(F32x8 a, F32x8 b) { return {_mm256_castsi256_ps(_mm256_add_epi32(ibits(a), ibits(b)))}; }
+inline F64x4 bits_add(F64x4 a, F64x4 b) { return {_mm256_castsi256_pd(_mm256_add_epi64(ibits(a), ibits(b)))}; }
+inline M32x8 bits_gt(F32x8 a, F32x8 b) { return {_mm256_castsi256_ps(_mm256_cmpgt_epi32(ibits(a), ibits(b)))}; }
+template <int N> F32x8 bits_shl(F32x8 a) { return {_mm256_castsi256_ps(_mm256_slli_epi32(ibits(a), N))}; }
+template <int N> F64x4 bits_shl(F64x4 a) { return {_mm256_castsi256_pd(_mm256_slli_epi64(ibits(a), N))}; }
+template <int N> F32x8 bits_shr(F32x8 a) { return {_mm256_castsi256_ps(_mm256_srli_epi32(ibits(a), N))}; }
+template <int N> F64x4 bits_shr(F64x4 a) { return {_mm256_castsi256_pd(_mm256_srli_epi64(ibits(a), N))}; }
+template <int N> F32x8 bits_sra(F32x8 a) { return {_mm256_castsi256_ps(_mm256_srai_epi32(ibits(a), N))}; }
+
+// The low dwords of the four 64-bit lanes, in lane order.
+inline __m128i low_dwords(F64x4 a) {
+    const __m256 f = _mm256_castpd_ps(a.v);
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm256_castps256_ps128(f), _mm256_extractf128_ps(f, 1), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+inline F32x8 int_to_float(F32x8 a) { return {_mm256_cvtepi32_ps(ibits(a))}; }
+inline F64x4 int_to_float(F64x4 a) { return {_mm256_cvtepi32_pd(low_dwords(a))}; }
+
+// ---- table lookups ------------------------------------------------------------
+// The index of a lane is the low 32 bits of its pattern, unsigned at 128 bits.
+// The hardware gathers read it as signed: the same element for every index
+// below 2^31, which covers every table a kernel reads (larger ones would be
+// out of bounds at 128 bits too). The other path stores the indices and
+// loads lane by lane, as at 128 bits. On the AMD EPYC (family 1Ah) development
+// machine the hardware gathers made the kernels of double tables (Ln, Pow,
+// Erf) up to 2.4x slower and the float-table ones at most 1.25x faster, so
+// the memory path is taken.
+constexpr bool kHardwareGather256 = false;
+
+inline F32x8 gather(const float* base, F32x8 idx) {
+    if constexpr (kHardwareGather256) return {_mm256_i32gather_ps(base, ibits(idx), 4)};
+    alignas(32) uint32_t k[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
+    return {_mm256_setr_ps(base[k[0]], base[k[1]], base[k[2]], base[k[3]], base[k[4]], base[k[5]], base[k[6]], base[k[7]])};
+}
+inline F64x4 gather(const double* base, F64x4 idx) {
+    if constexpr (kHardwareGather256) return {_mm256_i32gather_pd(base, low_dwords(idx), 8)};
+    alignas(32) uint32_t k[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
+    return {_mm256_setr_pd(base[k[0]], base[k[2]], base[k[4]], base[k[6]])};
+}
+// The 16-byte rows at p and q as the two halves of one vector; unpacking two
+// such vectors collects the first and the second elements of four rows.
+inline __m256d rows2(const double* p, const double* q) { return _mm256_loadu2_m128d(q, p); }
+
+// Double pairs by float lanes: a[h] / b[h] hold base[k] / base[k + 1] for the
+// four lanes of half h (Widened<F32x8>::part order).
+inline void gather_pairs(const double* base, F32x8 idx, F64x4 (&a)[2], F64x4 (&b)[2]) {
+    if constexpr (kHardwareGather256) {
+        const __m128i lo = _mm256_castsi256_si128(ibits(idx)), hi = _mm256_extracti128_si256(ibits(idx), 1);
+        a[0] = {_mm256_i32gather_pd(base, lo, 8)}, b[0] = {_mm256_i32gather_pd(base + 1, lo, 8)};
+        a[1] = {_mm256_i32gather_pd(base, hi, 8)}, b[1] = {_mm256_i32gather_pd(base + 1, hi, 8)};
+        return;
+    }
+    alignas(32) uint32_t k[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
+    for (int h = 0; h < 2; ++h) {
+        const uint32_t* kh = k + 4 * h;
+        const __m256d p02 = rows2(base + kh[0], base + kh[2]), p13 = rows2(base + kh[1], base + kh[3]);
+        a[h] = {_mm256_unpacklo_pd(p02, p13)}, b[h] = {_mm256_unpackhi_pd(p02, p13)};
+    }
+}
+// Pairs of the lanes' own type: a / b hold base[k] / base[k + 1].
+inline void gather_pairs(const float* base, F32x8 idx, F32x8& a, F32x8& b) {
+    if constexpr (kHardwareGather256) {
+        a = {_mm256_i32gather_ps(base, ibits(idx), 4)}, b = {_mm256_i32gather_ps(base + 1, ibits(idx), 4)};
+        return;
+    }
+    alignas(32) uint32_t k[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
+    __asm__("" : "+m"(k));  // read the indices back as loads, not as lane extractions
+    auto pair = [base](uint32_t i) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + i)); };
+    auto two = [&](int i) { return _mm_castsi128_ps(_mm_unpacklo_epi64(pair(k[i]), pair(k[i + 1]))); };
+    // (k0 k1 | k4 k5) and (k2 k3 | k6 k7) as pairs; the even / odd floats of
+    // each 128-bit half then land in lane order.
+    const __m256 p0 = _mm256_set_m128(two(4), two(0)), p1 = _mm256_set_m128(two(6), two(2));
+    a = {_mm256_shuffle_ps(p0, p1, _MM_SHUFFLE(2, 0, 2, 0))}, b = {_mm256_shuffle_ps(p0, p1, _MM_SHUFFLE(3, 1, 3, 1))};
+}
+inline void gather_pairs(const double* base, F64x4 idx, F64x4& a, F64x4& b) {
+    if constexpr (kHardwareGather256) {
+        const __m128i k = low_dwords(idx);
+        a = {_mm256_i32gather_pd(base, k, 8)}, b = {_mm256_i32gather_pd(base + 1, k, 8)};
+        return;
+    }
+    alignas(32) uint32_t k[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
+    const __m256d p02 = rows2(base + k[0], base + k[4]), p13 = rows2(base + k[2], base + k[6]);
+    a = {_mm256_unpacklo_pd(p02, p13)}, b = {_mm256_unpackhi_pd(p02, p13)};
+}
+
+// ---- constants read from memory ----------------------------------------------------
+template <> inline F32x8 row_value<F32x8>(const SplatRow<float>& s) { return {_mm256_broadcast_ss(s.v)}; }
+template <> inline F64x4 row_value<F64x4>(const SplatRow<double>& s) { return {_mm256_broadcast_sd(s.v)}; }
+
+// ---- reciprocal estimates -------------------------------------------------------
+// vrcpps / vrsqrtps: the values of rcpps / rsqrtps on the same core.
+inline F32x8 rcp_estimate(F32x8 a) { return {_mm256_rcp_ps(a.v)}; }
+inline F64x4 rcp_estimate(F64x4 a) { return {_mm256_cvtps_pd(_mm_rcp_ps(_mm256_cvtpd_ps(a.v)))}; }
+inline F32x8 rsqrt_estimate(F32x8 a) { return {_mm256_rsqrt_ps(a.v)}; }
+inline F64x4 rsqrt_estimate(F64x4 a) { return {_mm256_cvtps_pd(_mm_rsqrt_ps(_mm256_cvtpd_ps(a.v)))}; }
+
+// ---- float <-> double ---------------------------------------------------------------
+template <> struct Widened<F32x8> {
+    using type = F64x4;
+    static constexpr int parts = 2;
+    static F64x4 part(F32x8 v, int k) {
+        return {_mm256_cvtps_pd(k == 0 ? _mm256_castps256_ps128(v.v) : _mm256_extractf128_ps(v.v, 1))};
+    }
+    static F32x8 join(const F64x4 (&p)[2]) { return {_mm256_set_m128(_mm256_cvtpd_ps(p[1].v), _mm256_cvtpd_ps(p[0].v))}; }
+};
+
+// ---- rounding to integral values ----------------------------------------------------
+template <Rnd R> F32x8 round_int(F32x8 x) { return {_mm256_round_ps(x.v, round_imm<R>())}; }
+template <Rnd R> F64x4 round_int(F64x4 x) { return {_mm256_round_pd(x.v, round_imm<R>())}; }
+
+// ---- complex elements ----------------------------------------------------------
+// The in-half shuffles of the 128-bit code leave the 64-bit quarters in the
+// order 0 2 1 3 (floats) or pair up halves 0/2 and 1/3 (doubles); one
+// cross-half permute restores element k in lane k.
+inline void deinterleave(F32x8 lo, F32x8 hi, F32x8& re, F32x8& im) {
+    auto fix = [](__m256 x) { return _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(x), 0xD8)); };
+    re = {fix(_mm256_shuffle_ps(lo.v, hi.v, _MM_SHUFFLE(2, 0, 2, 0)))};
+    im = {fix(_mm256_shuffle_ps(lo.v, hi.v, _MM_SHUFFLE(3, 1, 3, 1)))};
+}
+inline void interleave(F32x8 re, F32x8 im, F32x8& lo, F32x8& hi) {
+    const __m256 l = _mm256_unpacklo_ps(re.v, im.v), h = _mm256_unpackhi_ps(re.v, im.v);
+    lo = {_mm256_permute2f128_ps(l, h, 0x20)}, hi = {_mm256_permute2f128_ps(l, h, 0x31)};
+}
+inline void deinterleave(F64x4 lo, F64x4 hi, F64x4& re, F64x4& im) {
+    re = {_mm256_permute4x64_pd(_mm256_unpacklo_pd(lo.v, hi.v), 0xD8)};
+    im = {_mm256_permute4x64_pd(_mm256_unpackhi_pd(lo.v, hi.v), 0xD8)};
+}
+inline void interleave(F64x4 re, F64x4 im, F64x4& lo, F64x4& hi) {
+    const __m256d l = _mm256_unpacklo_pd(re.v, im.v), h = _mm256_unpackhi_pd(re.v, im.v);
+    lo = {_mm256_permute2f128_pd(l, h, 0x20)}, hi = {_mm256_permute2f128_pd(l, h, 0x31)};
+}
+
+}  // namespace KEX_LVL
+}  // namespace kex
