@@ -38,81 +38,60 @@ struct M64x4 {
     friend M64x4 operator&(M64x4 a, M64x4 b) { return {_mm256_and_pd(a.v, b.v)}; }
 };
 
-// ---- 8 x float ----------------------------------------------------------------
-// cmpltps / cmpleps signal on quiet NaNs, cmpeqps does not: the predicates
-// below are the same ones, so the flags match as well as the masks.
-struct F32x8 {
-    using elem = float;
-    using mask = M32x8;
-    static constexpr int lanes = 8;
-    __m256 v;
+// ---- floating-point lanes -------------------------------------------------------
+// One definition of a wide type and its lane-wise floating-point operations:
+// register type reg, intrinsic prefix pre (_mm256 / _mm512), element suffix
+// sfx (ps / pd) and the suffix of the compares (empty: the compare gives a
+// vector of all-ones / all-zeros lanes; _mask: a mask register). cmpltps /
+// cmpleps signal on quiet NaNs, cmpeqps does not: the predicates are the SSE
+// compares' own, so the flags match as well as the masks.
+#define KEX_WIDE_VECTOR(Name, Mask, elem_t, n, reg, pre, sfx, cmpsfx)                                  \
+    struct Name {                                                                                        \
+        using elem = elem_t;                                                                             \
+        using mask = Mask;                                                                               \
+        static constexpr int lanes = n;                                                                  \
+        reg v;                                                                                           \
+        static Name load(const elem_t* p) { return {pre##_loadu_##sfx(p)}; }                             \
+        static Name splat(elem_t x) { return {pre##_set1_##sfx(x)}; }                                    \
+        void store(elem_t* p) const { pre##_storeu_##sfx(p, v); }                                        \
+        friend Name operator+(Name a, Name b) { return {pre##_add_##sfx(a.v, b.v)}; }                    \
+        friend Name operator-(Name a, Name b) { return {pre##_sub_##sfx(a.v, b.v)}; }                    \
+        friend Name operator*(Name a, Name b) { return {pre##_mul_##sfx(a.v, b.v)}; }                    \
+        friend Name operator/(Name a, Name b) { return {pre##_div_##sfx(a.v, b.v)}; }                    \
+        friend Mask operator==(Name a, Name b) { return {pre##_cmp_##sfx##cmpsfx(a.v, b.v, _CMP_EQ_OQ)}; } \
+        friend Mask operator<(Name a, Name b) { return {pre##_cmp_##sfx##cmpsfx(a.v, b.v, _CMP_LT_OS)}; }  \
+        friend Mask operator<=(Name a, Name b) { return {pre##_cmp_##sfx##cmpsfx(a.v, b.v, _CMP_LE_OS)}; } \
+        friend Mask operator>(Name a, Name b) { return {pre##_cmp_##sfx##cmpsfx(a.v, b.v, _CMP_GT_OS)}; }  \
+        friend Mask operator>=(Name a, Name b) { return {pre##_cmp_##sfx##cmpsfx(a.v, b.v, _CMP_GE_OS)}; } \
+    };                                                                                                   \
+    inline Name bit_and(Name a, Name b) { return {pre##_and_##sfx(a.v, b.v)}; }                          \
+    inline Name bit_or(Name a, Name b) { return {pre##_or_##sfx(a.v, b.v)}; }                            \
+    inline Name bit_xor(Name a, Name b) { return {pre##_xor_##sfx(a.v, b.v)}; }                          \
+    inline Name bit_andnot(Name a, Name b) { return {pre##_andnot_##sfx(a.v, b.v)}; } /* ~a & b */       \
+    inline Name sqrt(Name a) { return {pre##_sqrt_##sfx(a.v)}; }                                         \
+    inline Name abs(Name a) { return bit_andnot(Name::splat(elem_t(-0.0)), a); }                         \
+    inline Mask unordered(Name a, Name b) { return {pre##_cmp_##sfx##cmpsfx(a.v, b.v, _CMP_UNORD_Q)}; }
 
-    static F32x8 load(const float* p) { return {_mm256_loadu_ps(p)}; }
-    static F32x8 splat(float x) { return {_mm256_set1_ps(x)}; }
-    void store(float* p) const { _mm256_storeu_ps(p, v); }
-
-    friend F32x8 operator+(F32x8 a, F32x8 b) { return {_mm256_add_ps(a.v, b.v)}; }
-    friend F32x8 operator-(F32x8 a, F32x8 b) { return {_mm256_sub_ps(a.v, b.v)}; }
-    friend F32x8 operator*(F32x8 a, F32x8 b) { return {_mm256_mul_ps(a.v, b.v)}; }
-    friend F32x8 operator/(F32x8 a, F32x8 b) { return {_mm256_div_ps(a.v, b.v)}; }
-    friend M32x8 operator==(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_EQ_OQ)}; }
-    friend M32x8 operator<(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LT_OS)}; }
-    friend M32x8 operator<=(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LE_OS)}; }
-    friend M32x8 operator>(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GT_OS)}; }
-    friend M32x8 operator>=(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GE_OS)}; }
-};
-inline F32x8 bit_and(F32x8 a, F32x8 b) { return {_mm256_and_ps(a.v, b.v)}; }
-inline F32x8 bit_or(F32x8 a, F32x8 b) { return {_mm256_or_ps(a.v, b.v)}; }
-inline F32x8 bit_xor(F32x8 a, F32x8 b) { return {_mm256_xor_ps(a.v, b.v)}; }
-inline F32x8 bit_andnot(F32x8 a, F32x8 b) { return {_mm256_andnot_ps(a.v, b.v)}; }  // ~a & b
-inline F32x8 sqrt(F32x8 a) { return {_mm256_sqrt_ps(a.v)}; }
-inline F32x8 abs(F32x8 a) { return bit_andnot(F32x8::splat(-0.0f), a); }
-inline M32x8 unordered(F32x8 a, F32x8 b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_UNORD_Q)}; }
+KEX_WIDE_VECTOR(F32x8, M32x8, float, 8, __m256, _mm256, ps, )
+KEX_WIDE_VECTOR(F64x4, M64x4, double, 4, __m256d, _mm256, pd, )
 inline F32x8 select(M32x8 m, F32x8 yes, F32x8 no) { return {_mm256_blendv_ps(no.v, yes.v, m.v)}; }
-
-// ---- 4 x double ---------------------------------------------------------------
-struct F64x4 {
-    using elem = double;
-    using mask = M64x4;
-    static constexpr int lanes = 4;
-    __m256d v;
-
-    static F64x4 load(const double* p) { return {_mm256_loadu_pd(p)}; }
-    static F64x4 splat(double x) { return {_mm256_set1_pd(x)}; }
-    void store(double* p) const { _mm256_storeu_pd(p, v); }
-
-    friend F64x4 operator+(F64x4 a, F64x4 b) { return {_mm256_add_pd(a.v, b.v)}; }
-    friend F64x4 operator-(F64x4 a, F64x4 b) { return {_mm256_sub_pd(a.v, b.v)}; }
-    friend F64x4 operator*(F64x4 a, F64x4 b) { return {_mm256_mul_pd(a.v, b.v)}; }
-    friend F64x4 operator/(F64x4 a, F64x4 b) { return {_mm256_div_pd(a.v, b.v)}; }
-    friend M64x4 operator==(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_EQ_OQ)}; }
-    friend M64x4 operator<(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_LT_OS)}; }
-    friend M64x4 operator<=(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_LE_OS)}; }
-    friend M64x4 operator>(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_GT_OS)}; }
-    friend M64x4 operator>=(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_GE_OS)}; }
-};
-inline F64x4 bit_and(F64x4 a, F64x4 b) { return {_mm256_and_pd(a.v, b.v)}; }
-inline F64x4 bit_or(F64x4 a, F64x4 b) { return {_mm256_or_pd(a.v, b.v)}; }
-inline F64x4 bit_xor(F64x4 a, F64x4 b) { return {_mm256_xor_pd(a.v, b.v)}; }
-inline F64x4 bit_andnot(F64x4 a, F64x4 b) { return {_mm256_andnot_pd(a.v, b.v)}; }
-inline F64x4 sqrt(F64x4 a) { return {_mm256_sqrt_pd(a.v)}; }
-inline F64x4 abs(F64x4 a) { return bit_andnot(F64x4::splat(-0.0), a); }
-inline M64x4 unordered(F64x4 a, F64x4 b) { return {_mm256_cmp_pd(a.v, b.v, _CMP_UNORD_Q)}; }
 inline F64x4 select(M64x4 m, F64x4 yes, F64x4 no) { return {_mm256_blendv_pd(no.v, yes.v, m.v)}; }
 
 // ---- integer arithmetic on the bit patterns -------------------------------------
-// The same set as at 128 bits (no 64-bit compare or arithmetic shift).
-inline __m256i ibits(F32x8 a) { return _mm256_castps_si256(a.v); }
-inline __m256i ibits(F64x4 a) { return _mm256_castpd_si256(a.v); }
-inline F32x8 bits_sub(F32x8 a, F32x8 b) { return {_mm256_castsi256_ps(_mm256_sub_epi32(ibits(a), ibits(b)))}; }
-inline F64x4 bits_sub(F64x4 a, F64x4 b) { return {_mm256_castsi256_pd(_mm256_sub_epi64(ibits(a), ibits(b)))}; }
-inline F32x8 bits_add(F32x8 a, F32x8 b) { return {_mm256_castsi256_ps(_mm256_add_epi32(ibits(a), ibits(b)))}; }
-inline F64x4 bits_add(F64x4 a, F64x4 b) { return {_mm256_castsi256_pd(_mm256_add_epi64(ibits(a), ibits(b)))}; }
+// The same set as at 128 bits (no 64-bit compare or arithmetic shift), per
+// wide type: ireg the integer register, isfx its cast suffix (si256 / si512),
+// w the lane width of the integer intrinsics (epi32 / epi64).
+#define KEX_WIDE_BITS(Name, ireg, pre, sfx, isfx, w)                                                     \
+    inline ireg ibits(Name a) { return pre##_cast##sfx##_##isfx(a.v); }                                  \
+    inline Name from_ibits(Name, ireg a) { return {pre##_cast##isfx##_##sfx(a)}; }                       \
+    inline Name bits_sub(Name a, Name b) { return from_ibits(a, pre##_sub_##w(ibits(a), ibits(b))); }    \
+    inline Name bits_add(Name a, Name b) { return from_ibits(a, pre##_add_##w(ibits(a), ibits(b))); }    \
+    template <int N> Name bits_shl(Name a) { return from_ibits(a, pre##_slli_##w(ibits(a), N)); }         \
+    template <int N> Name bits_shr(Name a) { return from_ibits(a, pre##_srli_##w(ibits(a), N)); }
+
+KEX_WIDE_BITS(F32x8, __m256i, _mm256, ps, si256, epi32)
+KEX_WIDE_BITS(F64x4, __m256i, _mm256, pd, si256, epi64)
 inline M32x8 bits_gt(F32x8 a, F32x8 b) { return {_mm256_castsi256_ps(_mm256_cmpgt_epi32(ibits(a), ibits(b)))}; }
-template <int N> F32x8 bits_shl(F32x8 a) { return {_mm256_castsi256_ps(_mm256_slli_epi32(ibits(a), N))}; }
-template <int N> F64x4 bits_shl(F64x4 a) { return {_mm256_castsi256_pd(_mm256_slli_epi64(ibits(a), N))}; }
-template <int N> F32x8 bits_shr(F32x8 a) { return {_mm256_castsi256_ps(_mm256_srli_epi32(ibits(a), N))}; }
-template <int N> F64x4 bits_shr(F64x4 a) { return {_mm256_castsi256_pd(_mm256_srli_epi64(ibits(a), N))}; }
 template <int N> F32x8 bits_sra(F32x8 a) { return {_mm256_castsi256_ps(_mm256_srai_epi32(ibits(a), N))}; }
 
 // The low dwords of the four 64-bit lanes, in lane order.

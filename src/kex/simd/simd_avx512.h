@@ -29,78 +29,16 @@ struct M64x8 {
     friend M64x8 operator&(M64x8 a, M64x8 b) { return {static_cast<__mmask8>(a.v & b.v)}; }
 };
 
-// ---- 16 x float -----------------------------------------------------------------
-struct F32x16 {
-    using elem = float;
-    using mask = M32x16;
-    static constexpr int lanes = 16;
-    __m512 v;
-
-    static F32x16 load(const float* p) { return {_mm512_loadu_ps(p)}; }
-    static F32x16 splat(float x) { return {_mm512_set1_ps(x)}; }
-    void store(float* p) const { _mm512_storeu_ps(p, v); }
-
-    friend F32x16 operator+(F32x16 a, F32x16 b) { return {_mm512_add_ps(a.v, b.v)}; }
-    friend F32x16 operator-(F32x16 a, F32x16 b) { return {_mm512_sub_ps(a.v, b.v)}; }
-    friend F32x16 operator*(F32x16 a, F32x16 b) { return {_mm512_mul_ps(a.v, b.v)}; }
-    friend F32x16 operator/(F32x16 a, F32x16 b) { return {_mm512_div_ps(a.v, b.v)}; }
-    friend M32x16 operator==(F32x16 a, F32x16 b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_EQ_OQ)}; }
-    friend M32x16 operator<(F32x16 a, F32x16 b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LT_OS)}; }
-    friend M32x16 operator<=(F32x16 a, F32x16 b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LE_OS)}; }
-    friend M32x16 operator>(F32x16 a, F32x16 b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GT_OS)}; }
-    friend M32x16 operator>=(F32x16 a, F32x16 b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GE_OS)}; }
-};
-inline F32x16 bit_and(F32x16 a, F32x16 b) { return {_mm512_and_ps(a.v, b.v)}; }
-inline F32x16 bit_or(F32x16 a, F32x16 b) { return {_mm512_or_ps(a.v, b.v)}; }
-inline F32x16 bit_xor(F32x16 a, F32x16 b) { return {_mm512_xor_ps(a.v, b.v)}; }
-inline F32x16 bit_andnot(F32x16 a, F32x16 b) { return {_mm512_andnot_ps(a.v, b.v)}; }  // ~a & b
-inline F32x16 sqrt(F32x16 a) { return {_mm512_sqrt_ps(a.v)}; }
-inline F32x16 abs(F32x16 a) { return bit_andnot(F32x16::splat(-0.0f), a); }
-inline M32x16 unordered(F32x16 a, F32x16 b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_UNORD_Q)}; }
+// ---- floating-point lanes (compares into mask registers) ----------------------------
+KEX_WIDE_VECTOR(F32x16, M32x16, float, 16, __m512, _mm512, ps, _mask)
+KEX_WIDE_VECTOR(F64x8, M64x8, double, 8, __m512d, _mm512, pd, _mask)
 inline F32x16 select(M32x16 m, F32x16 yes, F32x16 no) { return {_mm512_mask_blend_ps(m.v, no.v, yes.v)}; }
-
-// ---- 8 x double -------------------------------------------------------------------
-struct F64x8 {
-    using elem = double;
-    using mask = M64x8;
-    static constexpr int lanes = 8;
-    __m512d v;
-
-    static F64x8 load(const double* p) { return {_mm512_loadu_pd(p)}; }
-    static F64x8 splat(double x) { return {_mm512_set1_pd(x)}; }
-    void store(double* p) const { _mm512_storeu_pd(p, v); }
-
-    friend F64x8 operator+(F64x8 a, F64x8 b) { return {_mm512_add_pd(a.v, b.v)}; }
-    friend F64x8 operator-(F64x8 a, F64x8 b) { return {_mm512_sub_pd(a.v, b.v)}; }
-    friend F64x8 operator*(F64x8 a, F64x8 b) { return {_mm512_mul_pd(a.v, b.v)}; }
-    friend F64x8 operator/(F64x8 a, F64x8 b) { return {_mm512_div_pd(a.v, b.v)}; }
-    friend M64x8 operator==(F64x8 a, F64x8 b) { return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_EQ_OQ)}; }
-    friend M64x8 operator<(F64x8 a, F64x8 b) { return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_LT_OS)}; }
-    friend M64x8 operator<=(F64x8 a, F64x8 b) { return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_LE_OS)}; }
-    friend M64x8 operator>(F64x8 a, F64x8 b) { return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_GT_OS)}; }
-    friend M64x8 operator>=(F64x8 a, F64x8 b) { return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_GE_OS)}; }
-};
-inline F64x8 bit_and(F64x8 a, F64x8 b) { return {_mm512_and_pd(a.v, b.v)}; }
-inline F64x8 bit_or(F64x8 a, F64x8 b) { return {_mm512_or_pd(a.v, b.v)}; }
-inline F64x8 bit_xor(F64x8 a, F64x8 b) { return {_mm512_xor_pd(a.v, b.v)}; }
-inline F64x8 bit_andnot(F64x8 a, F64x8 b) { return {_mm512_andnot_pd(a.v, b.v)}; }
-inline F64x8 sqrt(F64x8 a) { return {_mm512_sqrt_pd(a.v)}; }
-inline F64x8 abs(F64x8 a) { return bit_andnot(F64x8::splat(-0.0), a); }
-inline M64x8 unordered(F64x8 a, F64x8 b) { return {_mm512_cmp_pd_mask(a.v, b.v, _CMP_UNORD_Q)}; }
 inline F64x8 select(M64x8 m, F64x8 yes, F64x8 no) { return {_mm512_mask_blend_pd(m.v, no.v, yes.v)}; }
 
 // ---- integer arithmetic on the bit patterns -------------------------------------
-inline __m512i ibits(F32x16 a) { return _mm512_castps_si512(a.v); }
-inline __m512i ibits(F64x8 a) { return _mm512_castpd_si512(a.v); }
-inline F32x16 bits_sub(F32x16 a, F32x16 b) { return {_mm512_castsi512_ps(_mm512_sub_epi32(ibits(a), ibits(b)))}; }
-inline F64x8 bits_sub(F64x8 a, F64x8 b) { return {_mm512_castsi512_pd(_mm512_sub_epi64(ibits(a), ibits(b)))}; }
-inline F32x16 bits_add(F32x16 a, F32x16 b) { return {_mm512_castsi512_ps(_mm512_add_epi32(ibits(a), ibits(b)))}; }
-inline F64x8 bits_add(F64x8 a, F64x8 b) { return {_mm512_castsi512_pd(_mm512_add_epi64(ibits(a), ibits(b)))}; }
+KEX_WIDE_BITS(F32x16, __m512i, _mm512, ps, si512, epi32)
+KEX_WIDE_BITS(F64x8, __m512i, _mm512, pd, si512, epi64)
 inline M32x16 bits_gt(F32x16 a, F32x16 b) { return {_mm512_cmpgt_epi32_mask(ibits(a), ibits(b))}; }
-template <int N> F32x16 bits_shl(F32x16 a) { return {_mm512_castsi512_ps(_mm512_slli_epi32(ibits(a), N))}; }
-template <int N> F64x8 bits_shl(F64x8 a) { return {_mm512_castsi512_pd(_mm512_slli_epi64(ibits(a), N))}; }
-template <int N> F32x16 bits_shr(F32x16 a) { return {_mm512_castsi512_ps(_mm512_srli_epi32(ibits(a), N))}; }
-template <int N> F64x8 bits_shr(F64x8 a) { return {_mm512_castsi512_pd(_mm512_srli_epi64(ibits(a), N))}; }
 template <int N> F32x16 bits_sra(F32x16 a) { return {_mm512_castsi512_ps(_mm512_srai_epi32(ibits(a), N))}; }
 
 // The low dwords of the eight 64-bit lanes, in lane order (vpmovqd truncates).
