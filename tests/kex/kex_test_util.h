@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <limits>
 #include <random>
 #include <string>
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "cpu_features.h"
 #include "orvu_kex.h"
 
 namespace kex_test {
@@ -36,8 +38,8 @@ template <class Fn> void on_fresh_thread(Fn fn) {
 // 64-bit library on a machine with AVX2, unless ORVU_KEXLEVEL caps it to SSE.
 inline bool wide_level_expected() {
     const char* cap = std::getenv("ORVU_KEXLEVEL");
-    if (sizeof(void*) != 8 || (cap && std::string(cap) == "sse")) return false;
-    return __builtin_cpu_supports("avx2");
+    if (sizeof(void*) != 8 || (cap && strcasecmp(cap, "sse") == 0)) return false;
+    return orvu::cpu::vector_support() >= orvu::cpu::Vectors::avx2;
 }
 
 template <class T> bool same_bits(T a, T b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
