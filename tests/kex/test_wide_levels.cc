@@ -118,28 +118,27 @@ template <class R> struct Caller {
         g_reports.clear();
         orvu_kex_kernel_ClearErrStatus();
         errno = 0;
-        void* f = k;
         switch (shape) {
             case unary: case c2r: case r2c:
-                reinterpret_cast<void (*)(int32_t, const R*, R*)>(f)(n, x, r1.data());
+                reinterpret_cast<void (*)(int32_t, const R*, R*)>(k)(n, x, r1.data());
                 break;
             case binary:
-                reinterpret_cast<void (*)(int32_t, const R*, const R*, R*)>(f)(n, x, b.data(), r1.data());
+                reinterpret_cast<void (*)(int32_t, const R*, const R*, R*)>(k)(n, x, b.data(), r1.data());
                 break;
             case two:
-                reinterpret_cast<void (*)(int32_t, const R*, R*, R*)>(f)(n, x, r1.data(), r2.data());
+                reinterpret_cast<void (*)(int32_t, const R*, R*, R*)>(k)(n, x, r1.data(), r2.data());
                 break;
             case powx:
                 if (complex) {  // the complex exponent is passed by value as two components
                     struct C { R re, im; };
-                    reinterpret_cast<void (*)(int32_t, const R*, C, R*)>(f)(n, x, C{scalar[0], scalar[1]},
+                    reinterpret_cast<void (*)(int32_t, const R*, C, R*)>(k)(n, x, C{scalar[0], scalar[1]},
                                                                             r1.data());
                 } else {
-                    reinterpret_cast<void (*)(int32_t, const R*, R, R*)>(f)(n, x, scalar[0], r1.data());
+                    reinterpret_cast<void (*)(int32_t, const R*, R, R*)>(k)(n, x, scalar[0], r1.data());
                 }
                 break;
             case linearfrac:
-                reinterpret_cast<void (*)(int32_t, const R*, const R*, R, R, R, R, R*)>(f)(
+                reinterpret_cast<void (*)(int32_t, const R*, const R*, R, R, R, R, R*)>(k)(
                     n, x, b.data(), scalar[0], scalar[1], scalar[2], scalar[3], r1.data());
                 break;
             case other:

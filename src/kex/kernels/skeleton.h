@@ -151,10 +151,11 @@ void report_element(int32_t st, int32_t e, const Arrays<Op>& io, const char* nam
         (void)st, (void)e, (void)io, (void)name;
 }
 
-// The lane walk of settle_block below over lanes base .. base + B - 1 of
-// lane buffers xa, ya whose lane 0 is element i (bit k of mask: lane
-// base + k), for the groups of a wide block. settle_block keeps its own copy:
-// sharing this one changes how the compiler inlines the 128-bit kernels.
+// The lane walk over lanes base .. base + B - 1 of lane buffers xa, ya whose
+// lane 0 is element i (bit k of mask: lane base + k): each special lane in
+// increasing order through rare(), a non-zero status stored, reported and the
+// possibly replaced result read back; then the B results are stored. A
+// 128-bit block is one such walk; a wide block is one per 128-bit group.
 template <class Op, int B, int N>
 [[gnu::always_inline]] inline void settle_lanes(const Op& op, const char* name, const Arrays<Op>& io, int32_t i,
                                                 const typename Op::T (&xa)[kInSlots<Op>][N],
@@ -203,25 +204,7 @@ template <class Op, class V, int U>
         for (int k = 0; k < SI; ++k) x[u][k].store(&xa[k][u * V::lanes]);
         for (int k = 0; k < SO; ++k) y[u][k].store(&ya[k][u * V::lanes]);
     }
-    for (; mask != 0; mask &= mask - 1) {
-        const int lane = __builtin_ctz(mask);
-        T xe[SI], ye[SO];
-        for (int k = 0; k < SI; ++k) xe[k] = xa[k][lane];
-        for (int k = 0; k < SO; ++k) ye[k] = ya[k][lane];
-        const int32_t st = op.rare(xe, ye);
-        for (int k = 0; k < SO; ++k) ya[k][lane] = ye[k];
-        if (st == 0) continue;
-        const int32_t e = i + lane;
-        put_element(io, e, ye);
-        report_element(st, e, io, name);
-        get_element(io, e, ye);
-        for (int k = 0; k < SO; ++k) ya[k][lane] = ye[k];
-    }
-    for (int j = 0; j < B; ++j) {
-        T ye[SO];
-        for (int k = 0; k < SO; ++k) ye[k] = ya[k][j];
-        put_element(io, i + j, ye);
-    }
+    settle_lanes<Op, B>(op, name, io, i, xa, ya, 0, mask);
 }
 
 // Wide blocks. V is wide when it has more lanes than the 128-bit type; the

@@ -104,24 +104,19 @@ inline F32x8 int_to_float(F32x8 a) { return {_mm256_cvtepi32_ps(ibits(a))}; }
 inline F64x4 int_to_float(F64x4 a) { return {_mm256_cvtepi32_pd(low_dwords(a))}; }
 
 // ---- table lookups ------------------------------------------------------------
-// The index of a lane is the low 32 bits of its pattern, unsigned at 128 bits.
-// The hardware gathers read it as signed: the same element for every index
-// below 2^31, which covers every table a kernel reads (larger ones would be
-// out of bounds at 128 bits too). The other path stores the indices and
-// loads lane by lane, as at 128 bits. On the AMD EPYC (family 1Ah) development
-// machine the hardware gathers made the kernels of double tables (Ln, Pow,
-// Erf) up to 2.4x slower and the float-table ones at most 1.25x faster, so
-// the memory path is taken.
-constexpr bool kHardwareGather256 = false;
+// The index of a lane is the low 32 bits of its pattern, read as unsigned, as
+// at 128 bits: the indices are stored and the entries loaded lane by lane. On
+// the AMD EPYC (family 1Ah) development machine the gather instructions made
+// the kernels of double tables (Ln, Pow, Erf) up to 2.4x slower and the
+// float-table ones at most 1.25x faster (they also read the index as signed,
+// which agrees below 2^31 only).
 
 inline F32x8 gather(const float* base, F32x8 idx) {
-    if constexpr (kHardwareGather256) return {_mm256_i32gather_ps(base, ibits(idx), 4)};
     alignas(32) uint32_t k[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
     return {_mm256_setr_ps(base[k[0]], base[k[1]], base[k[2]], base[k[3]], base[k[4]], base[k[5]], base[k[6]], base[k[7]])};
 }
 inline F64x4 gather(const double* base, F64x4 idx) {
-    if constexpr (kHardwareGather256) return {_mm256_i32gather_pd(base, low_dwords(idx), 8)};
     alignas(32) uint32_t k[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
     return {_mm256_setr_pd(base[k[0]], base[k[2]], base[k[4]], base[k[6]])};
@@ -133,12 +128,6 @@ inline __m256d rows2(const double* p, const double* q) { return _mm256_loadu2_m1
 // Double pairs by float lanes: a[h] / b[h] hold base[k] / base[k + 1] for the
 // four lanes of half h (Widened<F32x8>::part order).
 inline void gather_pairs(const double* base, F32x8 idx, F64x4 (&a)[2], F64x4 (&b)[2]) {
-    if constexpr (kHardwareGather256) {
-        const __m128i lo = _mm256_castsi256_si128(ibits(idx)), hi = _mm256_extracti128_si256(ibits(idx), 1);
-        a[0] = {_mm256_i32gather_pd(base, lo, 8)}, b[0] = {_mm256_i32gather_pd(base + 1, lo, 8)};
-        a[1] = {_mm256_i32gather_pd(base, hi, 8)}, b[1] = {_mm256_i32gather_pd(base + 1, hi, 8)};
-        return;
-    }
     alignas(32) uint32_t k[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
     for (int h = 0; h < 2; ++h) {
@@ -149,10 +138,6 @@ inline void gather_pairs(const double* base, F32x8 idx, F64x4 (&a)[2], F64x4 (&b
 }
 // Pairs of the lanes' own type: a / b hold base[k] / base[k + 1].
 inline void gather_pairs(const float* base, F32x8 idx, F32x8& a, F32x8& b) {
-    if constexpr (kHardwareGather256) {
-        a = {_mm256_i32gather_ps(base, ibits(idx), 4)}, b = {_mm256_i32gather_ps(base + 1, ibits(idx), 4)};
-        return;
-    }
     alignas(32) uint32_t k[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
     __asm__("" : "+m"(k));  // read the indices back as loads, not as lane extractions
@@ -164,11 +149,6 @@ inline void gather_pairs(const float* base, F32x8 idx, F32x8& a, F32x8& b) {
     a = {_mm256_shuffle_ps(p0, p1, _MM_SHUFFLE(2, 0, 2, 0))}, b = {_mm256_shuffle_ps(p0, p1, _MM_SHUFFLE(3, 1, 3, 1))};
 }
 inline void gather_pairs(const double* base, F64x4 idx, F64x4& a, F64x4& b) {
-    if constexpr (kHardwareGather256) {
-        const __m128i k = low_dwords(idx);
-        a = {_mm256_i32gather_pd(base, k, 8)}, b = {_mm256_i32gather_pd(base + 1, k, 8)};
-        return;
-    }
     alignas(32) uint32_t k[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(k), ibits(idx));
     const __m256d p02 = rows2(base + k[0], base + k[4]), p13 = rows2(base + k[2], base + k[6]);

@@ -47,10 +47,9 @@ inline F32x16 int_to_float(F32x16 a) { return {_mm512_cvtepi32_ps(ibits(a))}; }
 inline F64x8 int_to_float(F64x8 a) { return {_mm512_cvtepi32_pd(low_dwords(a))}; }
 
 // ---- table lookups ------------------------------------------------------------
-// Index semantics as at 256 bits. The path through memory takes each half
-// with the 256-bit lookup; it is taken for the same reason as there (the
-// 512-bit gathers measured as slow, relative to it, as the 256-bit ones).
-constexpr bool kHardwareGather512 = false;
+// Index semantics as at 256 bits; each half goes through the 256-bit lookup
+// (the 512-bit gather instructions measured as slow, relative to it, as the
+// 256-bit ones).
 
 inline F32x8 half(F32x16 a, int h) {
     return {h == 0 ? _mm512_castps512_ps256(a.v) : _mm512_extractf32x8_ps(a.v, 1)};
@@ -60,42 +59,26 @@ inline F32x16 join(F32x8 lo, F32x8 hi) { return {_mm512_insertf32x8(_mm512_castp
 inline F64x8 join(F64x4 lo, F64x4 hi) { return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo.v), hi.v, 1)}; }
 
 inline F32x16 gather(const float* base, F32x16 idx) {
-    if constexpr (kHardwareGather512) return {_mm512_i32gather_ps(ibits(idx), base, 4)};
     return join(gather(base, half(idx, 0)), gather(base, half(idx, 1)));
 }
 inline F64x8 gather(const double* base, F64x8 idx) {
-    if constexpr (kHardwareGather512) return {_mm512_i32gather_pd(low_dwords(idx), base, 8)};
     return join(gather(base, half(idx, 0)), gather(base, half(idx, 1)));
 }
 // Double pairs by float lanes: a[h] / b[h] hold base[k] / base[k + 1] for the
 // eight lanes of half h (Widened<F32x16>::part order).
 inline void gather_pairs(const double* base, F32x16 idx, F64x8 (&a)[2], F64x8 (&b)[2]) {
     for (int h = 0; h < 2; ++h) {
-        if constexpr (kHardwareGather512) {
-            const __m256i k = _mm256_castps_si256(half(idx, h).v);
-            a[h] = {_mm512_i32gather_pd(k, base, 8)}, b[h] = {_mm512_i32gather_pd(k, base + 1, 8)};
-        } else {
-            F64x4 p[2], q[2];
-            gather_pairs(base, half(idx, h), p, q);
-            a[h] = join(p[0], p[1]), b[h] = join(q[0], q[1]);
-        }
+        F64x4 p[2], q[2];
+        gather_pairs(base, half(idx, h), p, q);
+        a[h] = join(p[0], p[1]), b[h] = join(q[0], q[1]);
     }
 }
 inline void gather_pairs(const float* base, F32x16 idx, F32x16& a, F32x16& b) {
-    if constexpr (kHardwareGather512) {
-        a = {_mm512_i32gather_ps(ibits(idx), base, 4)}, b = {_mm512_i32gather_ps(ibits(idx), base + 1, 4)};
-        return;
-    }
     F32x8 p[2], q[2];
     for (int h = 0; h < 2; ++h) gather_pairs(base, half(idx, h), p[h], q[h]);
     a = join(p[0], p[1]), b = join(q[0], q[1]);
 }
 inline void gather_pairs(const double* base, F64x8 idx, F64x8& a, F64x8& b) {
-    if constexpr (kHardwareGather512) {
-        const __m256i k = low_dwords(idx);
-        a = {_mm512_i32gather_pd(k, base, 8)}, b = {_mm512_i32gather_pd(k, base + 1, 8)};
-        return;
-    }
     F64x4 p[2], q[2];
     for (int h = 0; h < 2; ++h) gather_pairs(base, half(idx, h), p[h], q[h]);
     a = join(p[0], p[1]), b = join(q[0], q[1]);
